@@ -1,0 +1,25 @@
+// Spoken names of single characters (letters, tone-marked vowels, digits, symbols) and the case
+// folding used throughout text normalization.
+#pragma once
+
+#include "textnorm/norm_text.h"
+
+// One character, as it stands after folding, and its reading of one to three words.
+struct CharName {
+    char16_t character;
+    const char16_t *reading;
+};
+
+constexpr int kCharNameTableRows = 83;
+extern const CharName char_name_table[kCharNameTableRows];
+
+// Capitals of the letter table become their small letters and 'A'..'Z' become 'a'..'z'; every
+// other character (Ç, Ö, Greek, Cyrillic, digits, symbols) is returned unchanged.
+char16_t fold_letter(char16_t c);
+
+// Folds every character of text in place; returns text (null stays null).
+char16_t *fold_text(char16_t *text);
+
+// Writes the reading of the first character of text into out: its table reading, else the
+// folded character alone. A null or empty text gives an empty reading. Returns the length.
+int spell_char(const char16_t *text, char16_t out[kNormTextCapacity]);
