@@ -26,6 +26,9 @@
 #define VELORIN_NVDA_H
 
 #include <stdint.h>
+#ifndef __cplusplus
+#include <stdbool.h>
+#endif
 
 #if defined(_WIN32)
 #  define VELORIN_API __declspec(dllexport)

@@ -1,0 +1,91 @@
+// The host entries, exported under the exact names the screen reader's driver looks up.
+// Every body catches everything: nothing may throw into the host.
+#include "api/velorin_nvda.h"
+
+#include <mutex>
+
+#include "api/settings.h"
+#include "scheduler/speech.h"
+#include "voice/voice_file.h"
+
+// The four entries with C++ names. Where wchar_t is 16 bits wide the compiler's own
+// mangling gives the right names; elsewhere the UTF-16 entry still has to appear under
+// the name the host knows, so the names are pinned.
+#if defined(_WIN32)
+#define VELORIN_MANGLED(name)
+#else
+#define VELORIN_MANGLED(name) __asm__(name)
+#endif
+
+extern "C" {
+VELORIN_API bool velorin_init_synth(VelorinAudioCallback callback) VELORIN_MANGLED("_Z9InitSynthPFiPciE");
+VELORIN_API void velorin_speak_text(const VelorinUtf16 *text, int index) VELORIN_MANGLED("_Z9SpeakTextPwi");
+VELORIN_API void velorin_terminate_synth(void) VELORIN_MANGLED("_Z14TerminateSynthv");
+VELORIN_API int velorin_set_voice(char *name) VELORIN_MANGLED("_Z8SetVoicePc");
+}
+
+int Init(const char *voice_path) {
+    if (!voice_path) return -1;
+    try {
+        // The worker reads the voice only under this lock, so a voice is never swapped mid-word.
+        std::lock_guard<std::mutex> lock(render_mutex());
+        return voice_select(voice_path) == 0 ? 0 : -1;
+    } catch (...) {
+        return -1;
+    }
+}
+
+bool velorin_init_synth(VelorinAudioCallback callback) {
+    set_audio_callback(callback);
+    return true;
+}
+
+void SetRate(int rate) { settings_set_rate(rate); }
+void SetPitch(int pitch) { synth_settings().pitch.store(pitch); }
+void SetVolume(int volume) { synth_settings().volume.store(volume); }
+int GetRate(void) { return settings_host_rate(); }
+int GetPitch(void) { return synth_settings().pitch.load(); }
+int GetVolume(void) { return synth_settings().volume.load(); }
+
+void velorin_speak_text(const VelorinUtf16 *text, int index) {
+    try {
+        speak_text(reinterpret_cast<const char16_t *>(text), index);
+    } catch (...) {
+    }
+}
+
+void Cancel(void) {
+    try {
+        cancel_speech();
+    } catch (...) {
+    }
+}
+
+int GetLastIndex(void) {
+    try {
+        return last_index();
+    } catch (...) {
+        return -1;
+    }
+}
+
+void Terminate(void) { terminate_speech(); }
+
+void velorin_terminate_synth(void) {
+    try {
+        terminate_synth();
+    } catch (...) {
+    }
+}
+
+int GetVoice(void) { return 0; }
+int velorin_set_voice(char *) { return 0; }
+// Speech is not paused: the host pauses its own playback.
+void Pause(void) {}
+// The host plays the audio.
+int SetOutputDevice(void) { return 0; }
+
+#if defined(_WIN32)
+#include <windows.h>
+extern "C" VELORIN_API BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
+#endif

@@ -1,0 +1,50 @@
+// The items of the request being spoken: words to voice and marks that become pauses.
+// The list is process-wide and survives from one request to the next, so the items left
+// by an interrupted request are spoken before the next request's.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+enum class ItemKind : uint32_t {
+    Word = 0,
+    OpeningMark = 1,
+    ClosingMark = 2,
+    SentenceEnd = 3,
+    LineEnd = 4,
+};
+
+// The position of a word in its run of words; it selects the recording of the syllable.
+enum PositionCode : int32_t {
+    NotWord = -1,
+    Alone = 0,
+    First = 1,
+    Middle = 2,
+    Last = 3,
+};
+
+struct UtteranceItem {
+    const char16_t *source = nullptr;  // span in the request's text; not read once rendering starts
+    int32_t length = 0;
+    ItemKind kind = ItemKind::Word;
+    int32_t position = NotWord;
+    std::u16string norm_text;  // the word's normalized text (words only)
+    UtteranceItem *next = nullptr;
+};
+
+struct ItemList {
+    UtteranceItem *head = nullptr;
+    UtteranceItem *tail = nullptr;
+    UtteranceItem *cursor = nullptr;  // the next item to render
+};
+
+ItemList &item_list();
+
+// Appends at the tail; returns the new item, or null when memory runs out.
+UtteranceItem *append_item(ItemKind kind, const char16_t *source, int32_t length);
+// Inserts a word holding `text` right after `after`; returns it, or null when memory runs out.
+UtteranceItem *insert_word_after(UtteranceItem *after, std::u16string text);
+UtteranceItem *current_item();
+// Moves the cursor on and frees every item before it.
+void advance_cursor();
+void clear_items();

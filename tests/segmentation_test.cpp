@@ -1,0 +1,134 @@
+// Segmentation of request texts into items and their position codes.
+#include "scheduler/segmentation.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "scheduler/items.h"
+
+namespace {
+
+// One item written as kind letter and text: W:word, O:(, C:), S:., L.
+std::string describe(const UtteranceItem &item) {
+    switch (item.kind) {
+    case ItemKind::Word: {
+        std::string text;
+        for (char16_t c : item.norm_text) text += c < 0x80 ? static_cast<char>(c) : '?';
+        return "W:" + text;
+    }
+    case ItemKind::OpeningMark: return std::string("O:") + static_cast<char>(item.source[0]);
+    case ItemKind::ClosingMark: return std::string("C:") + static_cast<char>(item.source[0]);
+    case ItemKind::SentenceEnd: return std::string("S:") + static_cast<char>(item.source[0]);
+    case ItemKind::LineEnd: return "L";
+    }
+    return "?";
+}
+
+struct Segmented {
+    std::vector<std::string> items;
+    std::vector<int> positions;
+};
+
+Segmented segment(std::u16string text) {
+    clear_items();
+    segment_text(text.data());
+    Segmented out;
+    for (UtteranceItem *item = item_list().head; item; item = item->next) {
+        out.items.push_back(describe(*item));
+        out.positions.push_back(item->position);
+    }
+    clear_items();
+    return out;
+}
+
+using Items = std::vector<std::string>;
+
+struct SegmentCase {
+    std::u16string text;
+    Items items;
+};
+
+TEST(Segmentation, ItemsOfTexts) {
+    const SegmentCase cases[] = {
+        {u"a.", {"W:a", "S:.", "L"}},
+        {u"a,", {"W:a", "C:,", "S:.", "L"}},
+        {u"(a)", {"O:(", "W:a", "C:)", "S:.", "L"}},
+        {u"abc;)", {"W:abc", "C:)", "C:;", "S:.", "L"}},
+        {u"abc);", {"W:abc", "C:)", "S:;", "L"}},
+        {u"...", {"W:.", "S:.", "L"}},
+        {u"((", {"O:(", "W:(", "S:.", "L"}},
+        {u"don't", {"W:don't", "S:.", "L"}},
+        {u"'don't'", {"O:'", "W:don't", "C:'", "S:.", "L"}},
+        {u"(chào.)", {"O:(", "W:ch?o.", "C:)", "S:.", "L"}},
+        {u"(chào).", {"O:(", "W:ch?o", "C:)", "S:.", "L"}},
+        {u"Xin chào, TP.HCM.", {"W:Xin", "W:ch?o", "C:,", "W:TP.HCM", "S:.", "L"}},
+        {u"a!?", {"W:a", "S:!", "L"}},
+        {u"?", {"W:?", "L"}},
+        {u"a\nb", {"W:a", "S:.", "L", "W:b", "S:.", "L"}},
+        {u"\n\na\n\n\nb\n", {"W:a", "S:.", "L", "W:b", "S:.", "L"}},
+        {u"a\r\nb", {"W:a", "S:.", "L", "W:b", "S:.", "L"}},
+        {u"a b  ", {"W:a", "W:b", "S:.", "L"}},
+        {u"  \t ", {"L"}},
+        {u"a\n \nb", {"W:a", "S:.", "L", "L", "W:b", "S:.", "L"}},
+        {u"\n\n\n", {}},
+        {u"a\u00a0b", {"W:a?b", "S:.", "L"}},
+        {u"xin\u2026", {"W:xin?", "S:.", "L"}},
+        {u"\u201cxin\u201d", {"W:?xin?", "S:.", "L"}},
+        {u"\"a\"", {"O:\"", "W:a", "C:\"", "S:.", "L"}},
+        {u"[{a}]", {"O:[", "O:{", "W:a", "C:]", "C:}", "S:.", "L"}},
+    };
+    for (const SegmentCase &c : cases) {
+        std::string shown(c.text.begin(), c.text.end());
+        EXPECT_EQ(segment(c.text).items, c.items) << "text: " << shown;
+    }
+}
+
+struct PositionCase {
+    std::u16string text;
+    std::vector<int> positions;
+};
+
+TEST(Segmentation, PositionCodes) {
+    const PositionCase cases[] = {
+        {u"xin chào các bạn", {First, Middle, Middle, Last, NotWord, NotWord}},
+        {u"a\nb", {Alone, NotWord, NotWord, Alone, NotWord, NotWord}},
+        {u"xin, chào bạn", {Alone, NotWord, First, Last, NotWord, NotWord}},
+        {u"(xin chào)", {NotWord, First, Last, NotWord, NotWord, NotWord}},
+    };
+    for (const PositionCase &c : cases) EXPECT_EQ(segment(c.text).positions, c.positions);
+}
+
+TEST(Segmentation, LeftoverItemsComeFirstAndKeepTheirText) {
+    clear_items();
+    std::u16string first = u"một hai";
+    segment_text(first.data());
+    advance_cursor();  // "một" was spoken before the interruption
+    first.assign(first.size(), u'#');  // the interrupted request's text is gone
+
+    std::u16string second = u"ba";
+    segment_text(second.data());
+    std::vector<std::string> items;
+    for (UtteranceItem *item = item_list().head; item; item = item->next) items.push_back(describe(*item));
+    EXPECT_EQ(items, (Items{"W:hai", "S:.", "L", "W:ba", "S:.", "L"}));
+    EXPECT_EQ(item_list().cursor, item_list().head);
+    clear_items();
+}
+
+TEST(ItemList, AdvanceFreesSpokenItemsAndClearEmpties) {
+    clear_items();
+    std::u16string text = u"a b";
+    segment_text(text.data());
+    ASSERT_NE(current_item(), nullptr);
+    advance_cursor();
+    EXPECT_EQ(item_list().head, item_list().cursor);
+    while (current_item()) advance_cursor();
+    EXPECT_EQ(item_list().head, nullptr);
+    EXPECT_EQ(item_list().tail, nullptr);
+    clear_items();
+    clear_items();
+    EXPECT_EQ(item_list().head, nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,22 @@
+// Captures what the worker hands to the audio callback, for tests of the speech entries.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+struct CapturedChunk {
+    int32_t bytes;
+    int32_t index_during_call;  // last_index() seen from inside the callback
+    std::vector<unsigned char> data;
+};
+
+// Registers a callback that records every chunk; `on_chunk`, when set, runs inside the callback.
+void capture_start(std::function<void(const CapturedChunk &)> on_chunk = nullptr);
+std::vector<CapturedChunk> captured_chunks();
+void capture_stop();
+
+// Waits (up to `limit`) until the queue is empty and no worker runs. False on time-out.
+bool wait_until_quiet(std::chrono::milliseconds limit = std::chrono::seconds(20));
