@@ -1,0 +1,19 @@
+// Finds units by name in a voice's sorted index and reads their stored bytes from the voice file.
+// Each lookup writes a trace line to standard output.
+#pragma once
+
+struct VoiceDatabase;
+
+// Position of the entry named exactly name (unsigned byte order), or -1. Writes
+// "cst_find_word <name>" first.
+int cst_find_word(const VoiceDatabase *voice, const char *name);
+// cst_find_word on the current voice; -1 after "find_word: current voice is NULL" without one.
+int find_word(const char *name);
+// 0 when the current voice has a unit of this name, -1 otherwise.
+int unit_exists(const char *name);
+
+// Reads the unit's whole stored audio into buffer: its size (0 included), or -1 when the unit is
+// missing, its size is negative or over capacity, or the file cannot be read in full.
+int voice_unit_audio(const VoiceDatabase *voice, const char *name, unsigned char *buffer, int capacity);
+// voice_unit_audio on the current voice; -1 silently without one.
+int get_unit_audio(const char *name, unsigned char *buffer, int capacity);

@@ -1,0 +1,52 @@
+// Fetches, decodes and reshapes one unit through the process-wide unit and PCM buffers.
+#include "voice/unit_synth.h"
+
+#include "voice/unit_decode.h"
+#include "voice/unit_lookup.h"
+#include "voice/unit_prosody.h"
+#include "voice/voice_file.h"
+
+#include <cstdio>
+
+namespace {
+
+// Reused by every unit; only the synthesis worker calls synthesize_unit.
+unsigned char g_unit_buffer[kUnitBufferBytes];
+unsigned char g_pcm_buffer[kPcmBufferBytes];
+
+// Factors sonic handles sanely; the host may store any pitch or volume.
+constexpr int kRatePercentMin = 50, kRatePercentMax = 200;
+constexpr int kPitchPercentMin = 25, kPitchPercentMax = 400;
+constexpr int kVolumePercentMin = 0, kVolumePercentMax = 400;
+
+float percent_factor(int value, int low, int high) {
+    if (value < low) value = low;
+    if (value > high) value = high;
+    return static_cast<float>(value / 100.0);
+}
+
+}  // namespace
+
+int synthesize_unit(const char *unit_name, unsigned char *dest, int limit, int rate, int pitch, int volume) {
+    const int sample_rate = voice_sample_rate();
+    const int channels = voice_channels();
+    const int size = get_unit_audio(unit_name, g_unit_buffer, kUnitBufferBytes);
+    if (size < 0) return -1;
+    SpeexStreamSetup stream;
+    const int decoded = decode_unit(g_unit_buffer, size, g_pcm_buffer, kPcmBufferBytes, &stream);
+    if (decoded <= 0) return decoded;
+    if (stream.stream_channels != channels) {
+        std::fprintf(stderr, "Unit %s has %d channels, the voice %d\n", unit_name, stream.stream_channels, channels);
+        return -1;
+    }
+    // A unit recorded at another rate than the voice declares is resampled by sonic's rate factor,
+    // which keeps its duration and pitch; rates far apart are taken for a broken unit.
+    const double resample = static_cast<double>(stream.stream_rate) / sample_rate;
+    if (!(resample >= 0.25 && resample <= 4.0)) {
+        std::fprintf(stderr, "Unit %s is at %d Hz, the voice at %d Hz\n", unit_name, stream.stream_rate, sample_rate);
+        return -1;
+    }
+    return apply_prosody(g_pcm_buffer, decoded, dest, limit, percent_factor(rate, kRatePercentMin, kRatePercentMax),
+                         percent_factor(pitch, kPitchPercentMin, kPitchPercentMax), static_cast<float>(resample),
+                         percent_factor(volume, kVolumePercentMin, kVolumePercentMax), 1, 0, sample_rate, channels);
+}

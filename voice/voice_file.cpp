@@ -1,0 +1,225 @@
+// Reads a voice database file into its sorted unit index and owns the process-wide current voice.
+#include "voice/voice_file.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+const char kVoiceMagic[kVoiceMagicLength + 1] = "VELORIN_DATA-v2.5.0";
+
+namespace {
+
+constexpr int kMaxFieldValue = 32767;
+
+// The byte order belongs to the load in progress; a load on another thread has its own.
+thread_local bool g_big_endian = false;
+
+std::atomic<VoiceDatabase *> g_current_voice{nullptr};
+// Serialises voice_select calls so that two hosts threads never free the same voice.
+std::mutex g_select_mutex;
+
+char *copy_string(const char *text) {
+    size_t length = std::strlen(text);
+    if (length > static_cast<size_t>(kMaxFieldValue)) return nullptr;
+    char *copy = static_cast<char *>(must_alloc(static_cast<int>(length) + 1));
+    if (copy) std::memcpy(copy, text, length);
+    return copy;
+}
+
+// A field that must lie in 0..32767; -1 for anything else, including a short read.
+int read_field(FILE *file) {
+    int value = read_int16(file);
+    return value >= 0 ? value : -1;
+}
+
+bool names_ascending(const UnitEntry &a, const UnitEntry &b) {
+    // strcmp compares as unsigned bytes.
+    return std::strcmp(a.name, b.name) < 0;
+}
+
+// Everything after the magic and mark; false when the file breaks the format.
+bool read_body(FILE *file, long file_size, VoiceDatabase *voice) {
+    voice->header_text_1 = read_string(file);
+    if (!voice->header_text_1) return false;
+    voice->header_text_2 = read_string(file);
+    if (!voice->header_text_2) return false;
+    int header_value = read_int16(file);
+    if (header_value == kReadInt16Failed) return false;
+    voice->header_value = header_value;
+    voice->header_text_3 = read_string(file);
+    if (!voice->header_text_3) return false;
+    voice->header_text_4 = read_string(file);
+    if (!voice->header_text_4) return false;
+    voice->header_text_5 = read_string(file);
+    if (!voice->header_text_5) return false;
+
+    int sample_rate = read_field(file);
+    int channels = read_field(file);
+    int syllable_count = read_field(file);
+    if (sample_rate <= 0 || channels <= 0) return false;
+    if (syllable_count < 0 || syllable_count > kVoiceMaxSyllables) return false;
+    voice->sample_rate = sample_rate;
+    voice->channels = channels;
+    voice->syllable_count = syllable_count;
+
+    const int unit_count = 4 * syllable_count;
+    for (int i = 0; i < unit_count; i++) {
+        UnitEntry &entry = voice->units[i];
+        entry.name = read_string(file);
+        if (!entry.name) return false;
+        // Counted now so that voice_free releases the name even if the record is cut short.
+        voice->unit_count = i + 1;
+        rewrite_unit_name(entry.name);
+        int size = read_field(file);
+        if (size < 0) return false;
+        long offset = std::ftell(file);
+        if (offset < 0 || offset > file_size - size) return false;  // audio runs past the end
+        entry.size = size;
+        entry.offset = static_cast<int32_t>(offset);
+        if (std::fseek(file, size, SEEK_CUR) != 0) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void *must_alloc(int size) {
+    if (size < 0) {
+        std::fprintf(stderr, "alloc: asked for negative size %d\n", size);
+        return nullptr;
+    }
+    if (size == 0) size = 1;
+    void *block = std::calloc(static_cast<size_t>(size), 1);
+    if (!block) std::fprintf(stderr, "alloc: can't alloc %d bytes\n", size);
+    return block;
+}
+
+int voice_check_header(FILE *file) {
+    char magic[kVoiceMagicLength + 1] = {};
+    if (!file || std::fread(magic, 1, kVoiceMagicLength, file) != kVoiceMagicLength) return -1;
+    if (std::strcmp(magic, kVoiceMagic) != 0) return -1;
+    unsigned char mark[2];
+    if (std::fread(mark, 1, 2, file) != 2) return -1;
+    if (mark[0] == 1 && mark[1] == 0) {
+        g_big_endian = false;
+    } else if (mark[0] == 0 && mark[1] == 1) {
+        g_big_endian = true;
+    } else {
+        return -1;
+    }
+    return 0;
+}
+
+int read_int16(FILE *file) {
+    unsigned char bytes[2];
+    if (!file || std::fread(bytes, 1, 2, file) != 2) return kReadInt16Failed;
+    unsigned value = g_big_endian ? (bytes[0] << 8 | bytes[1]) : (bytes[1] << 8 | bytes[0]);
+    return static_cast<int16_t>(static_cast<uint16_t>(value));
+}
+
+char *read_string(FILE *file) {
+    int length = read_int16(file);
+    if (length < 0) return nullptr;  // a negative length or a short read
+    char *text = static_cast<char *>(must_alloc(length + 1));
+    if (!text) return nullptr;
+    if (std::fread(text, 1, static_cast<size_t>(length), file) != static_cast<size_t>(length)) {
+        std::free(text);
+        return nullptr;
+    }
+    text[length] = '\0';
+    return text;
+}
+
+void rewrite_unit_name(char *name) {
+    if (!name || name[0] == '\0') return;
+    for (size_t j = 1; name[j] != '\0'; j++) {
+        const char before = name[j - 1];  // already rewritten
+        char &c = name[j];
+        switch (c) {
+        case 'a':
+        case 'e':
+        case 'o':
+            if (before == c) c = ')';
+            break;
+        case 'd': c = '!'; break;
+        case 'f': c = '`'; break;
+        case 'j': c = '.'; break;
+        case 'r':
+            if (!(j == 1 && name[0] == 't')) c = '?';
+            break;
+        case 's': c = '\''; break;
+        case 'w': c = '('; break;
+        case 'x': c = '~'; break;
+        default: break;
+        }
+    }
+}
+
+VoiceDatabase *voice_load(const char *path) {
+    if (!path) return nullptr;
+    auto *voice = static_cast<VoiceDatabase *>(must_alloc(static_cast<int>(sizeof(VoiceDatabase))));
+    if (!voice) return nullptr;
+    voice->path = copy_string(path);
+    if (!voice->path) {
+        voice_free(voice);
+        return nullptr;
+    }
+    FILE *file = std::fopen(path, "rb");
+    if (!file) {
+        voice_free(voice);
+        return nullptr;
+    }
+    long file_size = -1;
+    if (std::fseek(file, 0, SEEK_END) == 0) file_size = std::ftell(file);
+    bool ok = file_size >= 0 && std::fseek(file, 0, SEEK_SET) == 0 && voice_check_header(file) == 0 &&
+              read_body(file, file_size, voice);
+    std::fclose(file);
+    if (!ok) {
+        voice_free(voice);
+        return nullptr;
+    }
+    std::sort(voice->units, voice->units + voice->unit_count, names_ascending);
+    return voice;
+}
+
+void voice_free(VoiceDatabase *voice) {
+    if (!voice) return;
+    for (int i = 0; i < voice->unit_count; i++) std::free(voice->units[i].name);
+    std::free(voice->path);
+    std::free(voice->header_text_1);
+    std::free(voice->header_text_2);
+    std::free(voice->header_text_3);
+    std::free(voice->header_text_4);
+    std::free(voice->header_text_5);
+    std::free(voice);
+}
+
+int voice_select(const char *path) {
+    std::lock_guard<std::mutex> lock(g_select_mutex);
+    VoiceDatabase *current = g_current_voice.load();
+    if (current && path && std::strcmp(current->path, path) == 0) return 0;
+    g_current_voice.store(nullptr);
+    voice_free(current);
+    VoiceDatabase *loaded = voice_load(path);
+    g_current_voice.store(loaded);
+    return loaded ? 0 : -1;
+}
+
+void voice_release_current() {
+    std::lock_guard<std::mutex> lock(g_select_mutex);
+    voice_free(g_current_voice.exchange(nullptr));
+}
+
+const VoiceDatabase *current_voice() { return g_current_voice.load(); }
+
+int voice_sample_rate() {
+    const VoiceDatabase *voice = current_voice();
+    return voice ? voice->sample_rate : -1;
+}
+
+int voice_channels() {
+    const VoiceDatabase *voice = current_voice();
+    return voice ? voice->channels : -1;
+}

@@ -1,0 +1,76 @@
+// The voice database file: its reader, the in-memory unit index and the process-wide current voice.
+//
+// File layout (int16 fields in the byte order chosen by the mark; strings are an int16 length L
+// and L bytes, no terminator):
+//   "VELORIN_DATA-v2.5.0" (19 bytes), mark 01 00 (little-endian) or 00 01 (big-endian),
+//   header_text_1, header_text_2 (strings), header_value (int16),
+//   header_text_3, header_text_4, header_text_5 (strings),
+//   sample_rate, channels, syllable_count (int16),
+//   4 x syllable_count records: name (string, plain letters), size (int16), size bytes of Ogg/Speex.
+// Only names and sizes are read while loading; the audio stays on disk and is fetched per unit.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+constexpr int kVoiceMaxUnits = 40000;
+constexpr int kVoiceMaxSyllables = kVoiceMaxUnits / 4;
+constexpr int kVoiceMagicLength = 19;
+extern const char kVoiceMagic[kVoiceMagicLength + 1];
+
+struct UnitEntry {
+    char *name;      // AsciiForm after the rewrite, zero-terminated, owned
+    int32_t size;    // bytes of audio
+    int32_t offset;  // absolute file offset of the first audio byte
+};
+
+struct VoiceDatabase {
+    char *path;  // reopened for every unit fetch; recognises a repeated select
+    char *header_text_1;
+    char *header_text_2;
+    int32_t header_value;
+    char *header_text_3;
+    char *header_text_4;
+    char *header_text_5;
+    int32_t sample_rate;
+    int32_t channels;
+    int32_t syllable_count;
+    int32_t unit_count;  // 4 x syllable_count entries of units in use, sorted by name
+    UnitEntry units[kVoiceMaxUnits];
+};
+
+// Zero-filled block of size bytes (0 counts as 1). On a negative size or an allocation failure
+// writes its message to standard error and returns nullptr; it never ends the process.
+void *must_alloc(int size);
+
+// 0 when the file starts with the magic and a valid byte-order mark (which then governs the
+// following read_int16 calls on this thread), -1 otherwise.
+int voice_check_header(FILE *file);
+
+// Result of read_int16 when the file ends before 2 bytes; outside every int16 value.
+constexpr int kReadInt16Failed = -0x10000;
+// The next int16 in the byte order of the load in progress, or kReadInt16Failed.
+int read_int16(FILE *file);
+// The next string as an owned zero-terminated copy (free with std::free), or nullptr when its
+// length is negative, the file ends early or memory runs out.
+char *read_string(FILE *file);
+
+// Turns a stored plain-letter name into AsciiForm in place (the first character is kept).
+void rewrite_unit_name(char *name);
+
+// A new voice read from path, or nullptr when the file cannot be opened or is malformed.
+VoiceDatabase *voice_load(const char *path);
+// Releases a voice and everything it owns; nullptr is accepted.
+void voice_free(VoiceDatabase *voice);
+
+// Makes the voice at path current: 0 when a voice for path is current afterwards, -1 when loading
+// failed (then no voice is current). The identical path string as the current voice's is not
+// reloaded. Safe from any thread while nothing speaks.
+int voice_select(const char *path);
+// Releases the current voice, leaving none; the engine itself never calls it (tests, tools do).
+void voice_release_current();
+// The current voice, or nullptr.
+const VoiceDatabase *current_voice();
+// sample_rate / channels of the current voice, -1 without one.
+int voice_sample_rate();
+int voice_channels();
