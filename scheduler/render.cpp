@@ -1,14 +1,21 @@
 // The render step.
 #include "scheduler/render.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "api/settings.h"
+#include "lexicon/unit_name.h"
 #include "scheduler/items.h"
+#include "voice/unit_synth.h"
+#include "voice/voice_file.h"
 
 namespace {
 
-int32_t make_even(int32_t bytes) { return bytes % 2 ? bytes + 1 : bytes; }
+// Pauses are whole frames, so a two-channel voice keeps its channels in step after a pause.
+int32_t whole_frames(int32_t bytes, int32_t frame_bytes) {
+    return (bytes + frame_bytes - 1) / frame_bytes * frame_bytes;
+}
 
 void append_silence(ChunkBuffer &chunk, int32_t bytes) {
     std::memset(chunk.data + chunk.count, 0, static_cast<size_t>(bytes));
@@ -17,14 +24,18 @@ void append_silence(ChunkBuffer &chunk, int32_t bytes) {
 
 }  // namespace
 
-int32_t long_pause_bytes(int32_t rate) { return make_even(1323000 / rate); }
+int32_t long_pause_bytes(int32_t rate) { return whole_frames(1323000 / rate, 2); }
 
-int32_t short_pause_bytes(int32_t rate) { return make_even(441000 / rate); }
+int32_t short_pause_bytes(int32_t rate) { return whole_frames(441000 / rate, 2); }
 
 void render_next_item(ChunkBuffer &chunk) {
-    int32_t rate = synth_settings().rate.load();
-    if (rate < kRateMin || rate > kRateMax) rate = kRateNormal;
-    const int32_t long_pause = long_pause_bytes(rate);
+    const SynthSettings &settings = synth_settings();
+    int32_t rate = std::clamp(settings.rate.load(), kRateMin, kRateMax);
+    const int32_t pitch = settings.pitch.load();
+    const int32_t volume = settings.volume.load();
+    const int32_t frame_bytes = 2 * std::max(1, voice_channels());
+    const int32_t long_pause = whole_frames(long_pause_bytes(rate), frame_bytes);
+    const int32_t short_pause = whole_frames(short_pause_bytes(rate), frame_bytes);
 
     for (;;) {
         UtteranceItem *item = current_item();
@@ -41,9 +52,28 @@ void render_next_item(ChunkBuffer &chunk) {
             advance_cursor();
             return;
         case ItemKind::Word:
-            // Words are voiced once the voice's units can be rendered.
-            advance_cursor();
             break;
         }
+
+        char name[kUnitNameCapacity];
+        if (!is_known_unit(item->norm_text.c_str()) ||
+            make_unit_name(item->norm_text.c_str(), item->position, name, sizeof name) != 0) {
+            advance_cursor();
+            continue;
+        }
+        // Leading pauses of failed words pile up; deliver them before they could crowd out a unit.
+        if (chunk.count > 0 && chunk.count + 2 * short_pause + kUnitAudioLimit > kChunkCapacity) return;
+
+        parse_syllable(name);
+        if (onset_needs_pause()) append_silence(chunk, short_pause);
+        int32_t limit = std::min(kUnitAudioLimit, kChunkCapacity - chunk.count - short_pause);
+        int written = synthesize_unit(name, chunk.data + chunk.count, limit, rate, pitch, volume);
+        advance_cursor();
+        if (written > 0) {
+            chunk.count += written;
+            if (final_needs_pause()) append_silence(chunk, short_pause);
+            return;
+        }
+        // The unit gave no audio: its leading pause stays and the next item joins this step.
     }
 }

@@ -1,0 +1,27 @@
+// Unit names and the syllable parse. A unit is named by the lower-case AsciiForm of its
+// syllable, ".", and the word's position digit: "vie).t.2" is "Việt" inside a run of words.
+// The parse of a name tells whether the syllable takes a short pause before (voiceless
+// onset) or after (stop final).
+#pragma once
+
+#include <cstddef>
+
+// Words longer than this are never one syllable of the voice.
+constexpr int kMaxSyllableChars = 7;
+// Room for a unit name: three AsciiForm characters per letter, ".", the digit, the terminator.
+constexpr int kUnitNameCapacity = 3 * kMaxSyllableChars + 3;
+
+// True when the current voice has the word's position-0 unit.
+bool is_known_unit(const char16_t *word);
+
+// Writes the name under which a word's audio is fetched ("%s.%d"). 0, or -1 when the word has
+// no 8-bit form or its name does not fit.
+int make_unit_name(const char16_t *word, int position, char *out, size_t capacity);
+
+// Sets the current onset and final from a unit name (its syllable part: all but the last two
+// characters).
+void parse_syllable(const char *name);
+bool onset_needs_pause();
+bool final_needs_pause();
+const char *syllable_onset();
+const char *syllable_final();

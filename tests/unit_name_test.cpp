@@ -1,0 +1,69 @@
+// Unit names and the syllable parse that decides the short pauses around a unit.
+#include "lexicon/unit_name.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+struct NameCase {
+    std::u16string word;
+    int position;
+    const char *name;  // null when the word has no name
+    const char *onset;
+    const char *final_consonant;
+    bool pause_before;
+    bool pause_after;
+};
+
+TEST(UnitName, NamesAndSyllableParse) {
+    const NameCase cases[] = {
+        {u"Việt", 2, "vie).t.2", "v", "t", false, true},
+        {u"thắt", 0, "tha('t.0", "th", "t", true, true},
+        {u"nghiêng", 3, "nghie)ng.3", "ngh", "ng", false, false},
+        {u"phím", 1, "phi'm.1", "ph", "m", true, false},
+        {u"pin", 0, "pin.0", "p", "n", false, false},
+        {u"a", 0, "a.0", "", "", false, false},
+        {u"gì", 0, "gi`.0", "gi", "", false, false},
+        {u"đi", 0, "d!i.0", "d", "", false, false},
+        {u"sách", 0, "sa'ch.0", "s", "ch", true, true},
+        {u"xin", 1, "xin.1", "x", "n", true, false},
+        {u"chào", 3, "cha`o.3", "ch", "", true, false},
+        {u"qua", 0, "qua.0", "qu", "", true, false},
+        {u"khóc", 0, "kho'c.0", "kh", "c", true, true},
+        {u"trăm", 0, "tra(m.0", "tr", "m", true, false},
+        {u"hợp", 0, "ho(.p.0", "h", "p", true, true},
+        {u"ăn", 0, "a(n.0", "", "n", false, false},
+        {u"TP", 0, "tp.0", "t", "p", true, true},
+        {u"€", 0, nullptr, "", "", false, false},
+    };
+    for (const NameCase &c : cases) {
+        char name[kUnitNameCapacity];
+        int result = make_unit_name(c.word.c_str(), c.position, name, sizeof name);
+        if (!c.name) {
+            EXPECT_EQ(result, -1);
+            continue;
+        }
+        ASSERT_EQ(result, 0) << c.name;
+        EXPECT_STREQ(name, c.name);
+        parse_syllable(name);
+        EXPECT_STREQ(syllable_onset(), c.onset) << c.name;
+        EXPECT_STREQ(syllable_final(), c.final_consonant) << c.name;
+        EXPECT_EQ(onset_needs_pause(), c.pause_before) << c.name;
+        EXPECT_EQ(final_needs_pause(), c.pause_after) << c.name;
+    }
+}
+
+TEST(UnitName, NameThatDoesNotFitIsRefused) {
+    char name[6];
+    EXPECT_EQ(make_unit_name(u"xin", 0, name, sizeof name), 0);
+    EXPECT_EQ(make_unit_name(u"nghiêng", 0, name, sizeof name), -1);
+}
+
+TEST(UnitName, WithoutAVoiceNoWordIsKnown) {
+    EXPECT_FALSE(is_known_unit(u"xin"));
+    EXPECT_FALSE(is_known_unit(u"abcdefgh"));
+}
+
+}  // namespace

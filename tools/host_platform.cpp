@@ -1,0 +1,121 @@
+// POSIX and Windows versions of the host's platform needs.
+#include "tools/host_platform.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+#if defined(_WIN32)
+const char kLibraryName[] = "velorin_nvda.dll";
+#else
+const char kLibraryName[] = "libvelorin_nvda.so";
+#endif
+const char kDefaultVoiceName[] = "vi-default.voice";
+
+fs::path program_dir() {
+#if defined(_WIN32)
+    wchar_t buffer[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+    if (n == 0 || n == MAX_PATH) return fs::current_path();
+    return fs::path(buffer).parent_path();
+#else
+    std::error_code error;
+    fs::path exe = fs::read_symlink("/proc/self/exe", error);
+    return error ? fs::current_path() : exe.parent_path();
+#endif
+}
+
+}  // namespace
+
+void *load_library(const std::string &path, std::string *error) {
+#if defined(_WIN32)
+    HMODULE module = LoadLibraryA(path.c_str());
+    if (!module) *error = "error " + std::to_string(GetLastError());
+    return reinterpret_cast<void *>(module);
+#else
+    void *handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) *error = dlerror();
+    return handle;
+#endif
+}
+
+void *library_entry(void *library, const char *name) {
+#if defined(_WIN32)
+    return reinterpret_cast<void *>(GetProcAddress(reinterpret_cast<HMODULE>(library), name));
+#else
+    return dlsym(library, name);
+#endif
+}
+
+std::string default_library_path() {
+    if (const char *env = std::getenv("VELORIN_LIBRARY"); env && *env) return env;
+    return (program_dir() / kLibraryName).string();
+}
+
+std::string default_voice_path() {
+    if (const char *env = std::getenv("VELORIN_VOICE"); env && *env) return env;
+    fs::path dir = program_dir();
+    for (const fs::path &candidate : {dir / "voices" / kDefaultVoiceName, dir.parent_path() / "voices" / kDefaultVoiceName}) {
+        std::error_code error;
+        if (fs::is_regular_file(candidate, error)) return candidate.string();
+    }
+    return "";
+}
+
+FILE *duplicate_stdout_for_audio() {
+    std::fflush(stdout);
+#if defined(_WIN32)
+    int fd = _dup(_fileno(stdout));
+    if (fd < 0) return nullptr;
+    _setmode(fd, _O_BINARY);
+    return _fdopen(fd, "wb");
+#else
+    int fd = dup(STDOUT_FILENO);
+    return fd < 0 ? nullptr : fdopen(fd, "wb");
+#endif
+}
+
+void redirect_stdout(bool to_stderr) {
+    std::fflush(stdout);
+#if defined(_WIN32)
+    if (to_stderr) {
+        _dup2(_fileno(stderr), _fileno(stdout));
+    } else {
+        std::freopen("NUL", "w", stdout);
+    }
+#else
+    if (to_stderr) {
+        dup2(STDERR_FILENO, STDOUT_FILENO);
+    } else {
+        std::freopen("/dev/null", "w", stdout);
+    }
+#endif
+}
+
+bool stderr_is_terminal() {
+#if defined(_WIN32)
+    return _isatty(_fileno(stderr));
+#else
+    return isatty(STDERR_FILENO);
+#endif
+}
+
+void set_binary_mode(FILE *stream) {
+#if defined(_WIN32)
+    _setmode(_fileno(stream), _O_BINARY);
+#else
+    (void)stream;
+#endif
+}

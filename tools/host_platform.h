@@ -1,0 +1,22 @@
+// What velorin-say needs from the operating system: loading the engine at run time, finding
+// the files beside the program, and keeping the engine's trace lines out of the audio.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+void *load_library(const std::string &path, std::string *error);
+void *library_entry(void *library, const char *name);
+
+// The engine library and the default voice beside the program ("" when there is no voice).
+// VELORIN_LIBRARY and VELORIN_VOICE in the environment take precedence.
+std::string default_library_path();
+std::string default_voice_path();
+
+// A stream on a copy of standard output for audio, before standard output is redirected.
+FILE *duplicate_stdout_for_audio();
+// Sends whatever the process writes to standard output to standard error (verbose) or nowhere.
+void redirect_stdout(bool to_stderr);
+
+bool stderr_is_terminal();
+void set_binary_mode(FILE *stream);

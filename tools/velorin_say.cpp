@@ -1,0 +1,407 @@
+// velorin-say: speaks Vietnamese text to a WAV file (or raw PCM) through the engine's
+// shared library, loaded at run time and driven by its export names exactly as the
+// screen reader's driver drives it.
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "api/velorin_nvda.h"
+#include "tools/host_platform.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage: velorin-say [OPTIONS] [TEXT...]\n"
+    "Speaks Vietnamese text with the Velorin engine and writes the audio as WAV.\n"
+    "The text comes from the arguments, from a file (-f), or from standard input.\n"
+    "\n"
+    "  -o, --output PATH   write to PATH ('-' for standard output; default velorin.wav)\n"
+    "  -f, --file PATH     read the text from PATH (UTF-8)\n"
+    "      --voice PATH    voice file (default: the default voice beside the program)\n"
+    "      --library PATH  engine library (default: the one beside the program)\n"
+    "      --rate N        speed, 25..100, 50 normal (the screen reader's scale)\n"
+    "      --pitch N       pitch in percent, 100 unchanged\n"
+    "      --volume N      volume in percent, 100 unchanged\n"
+    "      --lines         one request per input line, like a screen reader's say-all\n"
+    "      --raw           write bare 16-bit little-endian PCM instead of WAV\n"
+    "      --verbose       show the engine's trace lines on standard error\n"
+    "  -h, --help          show this help\n"
+    "      --version       show the version\n";
+
+struct Options {
+    std::string output = "velorin.wav";
+    std::string input_file;
+    std::string voice;
+    std::string library;
+    std::vector<std::string> words;
+    int rate = 50;
+    int pitch = 100;
+    int volume = 100;
+    bool lines = false;
+    bool raw = false;
+    bool verbose = false;
+};
+
+[[noreturn]] void fail(const std::string &message) {
+    std::fprintf(stderr, "velorin-say: %s\n", message.c_str());
+    std::exit(1);
+}
+
+int parse_int(const std::string &option, const std::string &value) {
+    char *end = nullptr;
+    errno = 0;
+    long number = std::strtol(value.c_str(), &end, 10);
+    if (value.empty() || *end != 0 || errno != 0 || number < -1000000 || number > 1000000)
+        fail("invalid number for " + option + ": '" + value + "'");
+    return static_cast<int>(number);
+}
+
+Options parse_options(int argc, char **argv) {
+    Options options;
+    bool only_text = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) fail("option " + arg + " needs a value");
+            return argv[++i];
+        };
+        if (only_text || arg.empty() || arg[0] != '-' || arg == "-") {
+            options.words.push_back(arg);
+        } else if (arg == "--") {
+            only_text = true;
+        } else if (arg == "-h" || arg == "--help") {
+            std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (arg == "--version") {
+            std::printf("velorin-say %s\n", VELORIN_VERSION);
+            std::exit(0);
+        } else if (arg == "-o" || arg == "--output") {
+            options.output = value();
+        } else if (arg == "-f" || arg == "--file") {
+            options.input_file = value();
+        } else if (arg == "--voice") {
+            options.voice = value();
+        } else if (arg == "--library") {
+            options.library = value();
+        } else if (arg == "--rate") {
+            options.rate = parse_int(arg, value());
+        } else if (arg == "--pitch") {
+            options.pitch = parse_int(arg, value());
+        } else if (arg == "--volume") {
+            options.volume = parse_int(arg, value());
+        } else if (arg == "--lines") {
+            options.lines = true;
+        } else if (arg == "--raw") {
+            options.raw = true;
+        } else if (arg == "--verbose") {
+            options.verbose = true;
+        } else {
+            fail("unknown option " + arg + " (see --help)");
+        }
+    }
+    if (!options.input_file.empty() && !options.words.empty()) fail("give the text either as arguments or with -f, not both");
+    return options;
+}
+
+std::string read_input(const Options &options) {
+    if (!options.words.empty()) {
+        std::string text;
+        for (size_t i = 0; i < options.words.size(); ++i) text += (i ? " " : "") + options.words[i];
+        return text;
+    }
+    if (!options.input_file.empty()) {
+        std::ifstream file(options.input_file, std::ios::binary);
+        if (!file) fail("cannot read " + options.input_file + ": " + std::strerror(errno));
+        std::ostringstream content;
+        content << file.rdbuf();
+        if (file.bad()) fail("cannot read " + options.input_file);
+        return content.str();
+    }
+    set_binary_mode(stdin);
+    return std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+}
+
+// Strict UTF-8 to UTF-16: overlong forms, surrogates and truncated sequences are refused.
+bool utf8_to_utf16(const std::string &in, std::u16string *out, size_t *bad_offset) {
+    out->clear();
+    size_t i = 0;
+    if (in.compare(0, 3, "\xEF\xBB\xBF") == 0) i = 3;  // byte-order mark
+    while (i < in.size()) {
+        unsigned char lead = static_cast<unsigned char>(in[i]);
+        uint32_t code = 0;
+        size_t extra = 0;
+        uint32_t minimum = 0;
+        if (lead < 0x80) {
+            code = lead;
+        } else if ((lead & 0xE0) == 0xC0) {
+            code = lead & 0x1F, extra = 1, minimum = 0x80;
+        } else if ((lead & 0xF0) == 0xE0) {
+            code = lead & 0x0F, extra = 2, minimum = 0x800;
+        } else if ((lead & 0xF8) == 0xF0) {
+            code = lead & 0x07, extra = 3, minimum = 0x10000;
+        } else {
+            *bad_offset = i;
+            return false;
+        }
+        if (extra && i + extra >= in.size()) {
+            *bad_offset = i;
+            return false;
+        }
+        for (size_t k = 1; k <= extra; ++k) {
+            unsigned char next = static_cast<unsigned char>(in[i + k]);
+            if ((next & 0xC0) != 0x80) {
+                *bad_offset = i;
+                return false;
+            }
+            code = (code << 6) | (next & 0x3F);
+        }
+        if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) || code == 0) {
+            *bad_offset = i;
+            return false;
+        }
+        if (code >= 0x10000) {
+            code -= 0x10000;
+            out->push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
+            out->push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
+        } else {
+            out->push_back(static_cast<char16_t>(code));
+        }
+        i += extra + 1;
+    }
+    return true;
+}
+
+struct VoiceFormat {
+    int sample_rate;
+    int channels;
+};
+
+// The library announces neither rate nor channels: both come from the voice file's header.
+bool read_voice_format(const std::string &path, VoiceFormat *format, std::string *error) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        *error = "cannot open voice " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    char magic[19];
+    unsigned char mark[2];
+    if (!file.read(magic, sizeof magic) || std::memcmp(magic, "VELORIN_DATA-v2.5.0", 19) != 0 ||
+        !file.read(reinterpret_cast<char *>(mark), 2) || !((mark[0] == 1 && mark[1] == 0) || (mark[0] == 0 && mark[1] == 1))) {
+        *error = path + " is not a Velorin voice file";
+        return false;
+    }
+    bool little = mark[0] == 1;
+    auto read_int16 = [&](int *value) {
+        unsigned char b[2];
+        if (!file.read(reinterpret_cast<char *>(b), 2)) return false;
+        *value = static_cast<int16_t>(little ? (b[0] | b[1] << 8) : (b[1] | b[0] << 8));
+        return true;
+    };
+    auto skip_string = [&]() {
+        int length = 0;
+        if (!read_int16(&length) || length < 0) return false;
+        return static_cast<bool>(file.seekg(length, std::ios::cur));
+    };
+    int ignored = 0;
+    if (!skip_string() || !skip_string() || !read_int16(&ignored) || !skip_string() || !skip_string() ||
+        !skip_string() || !read_int16(&format->sample_rate) || !read_int16(&format->channels) ||
+        format->sample_rate <= 0 || format->channels <= 0 || format->channels > 2) {
+        *error = "voice " + path + " has a broken header";
+        return false;
+    }
+    return true;
+}
+
+// Where the audio goes. Written from the engine's worker thread inside the callback.
+struct AudioSink {
+    FILE *file = nullptr;
+    bool seekable = false;
+    bool raw = false;
+    std::atomic<uint64_t> bytes{0};
+    std::atomic<uint64_t> chunks{0};
+    std::atomic<bool> write_failed{false};
+};
+
+AudioSink g_sink;
+
+void put_le32(unsigned char *p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+void put_le16(unsigned char *p, uint16_t v) {
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+}
+
+// A 44-byte PCM WAV header; data_bytes past 4 GiB - 44 is written as the streaming maximum.
+void wav_header(unsigned char header[44], const VoiceFormat &format, uint64_t data_bytes) {
+    uint32_t data = data_bytes > 0xFFFFFFFFull - 36 ? 0xFFFFFFFFu - 36 : static_cast<uint32_t>(data_bytes);
+    std::memcpy(header, "RIFF", 4);
+    put_le32(header + 4, 36 + data);
+    std::memcpy(header + 8, "WAVEfmt ", 8);
+    put_le32(header + 16, 16);
+    put_le16(header + 20, 1);
+    put_le16(header + 22, static_cast<uint16_t>(format.channels));
+    put_le32(header + 24, static_cast<uint32_t>(format.sample_rate));
+    put_le32(header + 28, static_cast<uint32_t>(format.sample_rate * format.channels * 2));
+    put_le16(header + 32, static_cast<uint16_t>(format.channels * 2));
+    put_le16(header + 34, 16);
+    std::memcpy(header + 36, "data", 4);
+    put_le32(header + 40, data);
+}
+
+int receive_audio(char *pcm, int bytes) {
+    if (bytes <= 0 || g_sink.write_failed.load()) return 0;
+    if (std::fwrite(pcm, 1, static_cast<size_t>(bytes), g_sink.file) != static_cast<size_t>(bytes))
+        g_sink.write_failed.store(true);
+    g_sink.bytes += static_cast<uint64_t>(bytes);
+    ++g_sink.chunks;
+    return 0;
+}
+
+struct Engine {
+    VelorinInitFn init;
+    VelorinInitSynthFn init_synth;
+    VelorinSetIntFn set_rate, set_pitch, set_volume;
+    VelorinSpeakTextFn speak_text;
+    VelorinGetIntFn get_last_index;
+    VelorinVoidFn terminate_synth;
+};
+
+Engine load_engine(const std::string &path) {
+    std::string error;
+    void *library = load_library(path, &error);
+    if (!library) fail("cannot load the engine library " + path + ": " + error);
+    Engine engine{};
+    auto get = [&](const char *name) {
+        void *entry = library_entry(library, name);
+        if (!entry) fail(path + " has no entry " + name);
+        return entry;
+    };
+    engine.init = reinterpret_cast<VelorinInitFn>(get(VELORIN_NAME_INIT));
+    engine.init_synth = reinterpret_cast<VelorinInitSynthFn>(get(VELORIN_NAME_INIT_SYNTH));
+    engine.set_rate = reinterpret_cast<VelorinSetIntFn>(get(VELORIN_NAME_SET_RATE));
+    engine.set_pitch = reinterpret_cast<VelorinSetIntFn>(get(VELORIN_NAME_SET_PITCH));
+    engine.set_volume = reinterpret_cast<VelorinSetIntFn>(get(VELORIN_NAME_SET_VOLUME));
+    engine.speak_text = reinterpret_cast<VelorinSpeakTextFn>(get(VELORIN_NAME_SPEAK_TEXT));
+    engine.get_last_index = reinterpret_cast<VelorinGetIntFn>(get(VELORIN_NAME_GET_LAST_INDEX));
+    engine.terminate_synth = reinterpret_cast<VelorinVoidFn>(get(VELORIN_NAME_TERMINATE_SYNTH));
+    return engine;
+}
+
+std::vector<std::u16string> split_requests(const std::u16string &text, bool lines) {
+    std::vector<std::u16string> requests;
+    if (!lines) {
+        requests.push_back(text);
+        return requests;
+    }
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(u'\n', start);
+        if (end == std::u16string::npos) end = text.size();
+        std::u16string line = text.substr(start, end - start);
+        if (line.find_first_not_of(u" \t\r") != std::u16string::npos) requests.push_back(line);
+        start = end + 1;
+    }
+    return requests;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    Options options = parse_options(argc, argv);
+
+    std::string input = read_input(options);
+    std::u16string text;
+    size_t bad_offset = 0;
+    if (!utf8_to_utf16(input, &text, &bad_offset))
+        fail("the input is not valid UTF-8 (byte " + std::to_string(bad_offset) + ")");
+    std::vector<std::u16string> requests = split_requests(text, options.lines);
+
+    std::string voice = options.voice.empty() ? default_voice_path() : options.voice;
+    if (voice.empty()) fail("no voice: give one with --voice (the default voice has not been built)");
+    VoiceFormat format{};
+    std::string error;
+    if (!read_voice_format(voice, &format, &error)) fail(error);
+
+    std::string library = options.library.empty() ? default_library_path() : options.library;
+    Engine engine = load_engine(library);
+
+    // The engine traces on standard output; keep that away from audio written there.
+    bool audio_to_stdout = options.output == "-";
+    if (audio_to_stdout) {
+        g_sink.file = duplicate_stdout_for_audio();
+        if (!g_sink.file) fail("cannot use standard output for audio");
+    } else {
+        g_sink.file = std::fopen(options.output.c_str(), "wb");
+        if (!g_sink.file) fail("cannot write " + options.output + ": " + std::strerror(errno));
+        g_sink.seekable = true;
+    }
+    redirect_stdout(options.verbose);
+    g_sink.raw = options.raw;
+
+    unsigned char header[44];
+    if (!options.raw) {
+        wav_header(header, format, audio_to_stdout ? UINT64_MAX : 0);
+        if (std::fwrite(header, 1, sizeof header, g_sink.file) != sizeof header) fail("cannot write " + options.output);
+    }
+
+    if (engine.init(voice.c_str()) != 0) fail("cannot load the voice " + voice);
+    engine.init_synth(receive_audio);
+    engine.set_rate(options.rate);
+    engine.set_pitch(options.pitch);
+    engine.set_volume(options.volume);
+
+    const bool show_progress = stderr_is_terminal() && (requests.size() > 1 || text.size() > 2000);
+    const double bytes_per_second = 2.0 * format.channels * format.sample_rate;
+    auto last_progress = std::chrono::steady_clock::now();
+    auto report_progress = [&](size_t done, bool final_line) {
+        auto now = std::chrono::steady_clock::now();
+        if (!final_line && now - last_progress < std::chrono::milliseconds(200)) return;
+        last_progress = now;
+        std::fprintf(stderr, "\rvelorin-say: %zu/%zu requests, %.1f s of speech%s", done, requests.size(),
+                     static_cast<double>(g_sink.bytes.load()) / bytes_per_second, final_line ? "\n" : "");
+    };
+
+    // A screen reader keeps a few requests queued ahead of the one being spoken.
+    const size_t kQueuedAhead = 4;
+    size_t queued = 0;
+    size_t done = 0;
+    while (done < requests.size()) {
+        while (queued < requests.size() && queued < done + kQueuedAhead) {
+            engine.speak_text(reinterpret_cast<const VelorinUtf16 *>(requests[queued].c_str()), static_cast<int>(queued));
+            ++queued;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        int index = engine.get_last_index();
+        done = index < 0 ? queued : static_cast<size_t>(index);
+        if (g_sink.write_failed.load()) break;
+        if (show_progress) report_progress(done, false);
+    }
+    while (engine.get_last_index() != -1 && !g_sink.write_failed.load())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    engine.terminate_synth();
+    if (show_progress) report_progress(requests.size(), true);
+
+    if (g_sink.write_failed.load()) fail("cannot write " + options.output + ": " + std::strerror(errno));
+    if (!options.raw && g_sink.seekable) {
+        wav_header(header, format, g_sink.bytes.load());
+        if (std::fseek(g_sink.file, 0, SEEK_SET) != 0 || std::fwrite(header, 1, sizeof header, g_sink.file) != sizeof header)
+            fail("cannot write " + options.output);
+    }
+    if (std::fflush(g_sink.file) != 0 || (g_sink.seekable && std::fclose(g_sink.file) != 0))
+        fail("cannot write " + options.output + ": " + std::strerror(errno));
+    return 0;
+}
