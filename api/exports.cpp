@@ -8,20 +8,23 @@
 #include "scheduler/speech.h"
 #include "voice/voice_file.h"
 
-// The four entries with C++ names. Where wchar_t is 16 bits wide the compiler's own
-// mangling gives the right names; elsewhere the UTF-16 entry still has to appear under
-// the name the host knows, so the names are pinned.
+// The four entries with C++ names. Their bodies are C functions whose symbols are pinned
+// to the host's strings, whatever this platform's wchar_t is. On Windows the
+// module-definition files in api/windows/ map the names instead: mingw's 32-bit
+// export directives cannot carry asm labels.
 #if defined(_WIN32)
 #define VELORIN_MANGLED(name)
+#define VELORIN_MANGLED_API
 #else
 #define VELORIN_MANGLED(name) __asm__(name)
+#define VELORIN_MANGLED_API VELORIN_API
 #endif
 
 extern "C" {
-VELORIN_API bool velorin_init_synth(VelorinAudioCallback callback) VELORIN_MANGLED("_Z9InitSynthPFiPciE");
-VELORIN_API void velorin_speak_text(const VelorinUtf16 *text, int index) VELORIN_MANGLED("_Z9SpeakTextPwi");
-VELORIN_API void velorin_terminate_synth(void) VELORIN_MANGLED("_Z14TerminateSynthv");
-VELORIN_API int velorin_set_voice(char *name) VELORIN_MANGLED("_Z8SetVoicePc");
+VELORIN_MANGLED_API bool velorin_init_synth(VelorinAudioCallback callback) VELORIN_MANGLED("_Z9InitSynthPFiPciE");
+VELORIN_MANGLED_API void velorin_speak_text(const VelorinUtf16 *text, int index) VELORIN_MANGLED("_Z9SpeakTextPwi");
+VELORIN_MANGLED_API void velorin_terminate_synth(void) VELORIN_MANGLED("_Z14TerminateSynthv");
+VELORIN_MANGLED_API int velorin_set_voice(char *name) VELORIN_MANGLED("_Z8SetVoicePc");
 }
 
 int Init(const char *voice_path) {
