@@ -36,6 +36,7 @@ NEIGHBOURS = {"a": ["a(", "a)", "o"], "a(": ["a", "a)"], "a)": ["o(", "a", "a("]
               "o)": ["o", "o(", "u"], "o(": ["a)", "o", "o)"], "u": ["u(", "o)", "o"],
               "u(": ["u", "o("]}
 TONES = ["", "'", "`", "?", "~", "."]
+VOWEL_START = "aeiouy"
 
 
 def strip_comment(pron):
@@ -276,6 +277,10 @@ def variants(syllable):
                 nuc = nucleus[:len(nucleus) - len(old)] + new
                 for t in [tone] + [x for x in TONES if x != tone]:
                     out.append(place_tone(onset, nuc, final, t))
+    # Without the W glide (tua)c -> ta)c), then without the final.
+    if len(nucleus) > 1 and nucleus[0] in "ou" and nucleus[1] in VOWEL_START:
+        for t in [tone] + [x for x in TONES if x != tone]:
+            out.append(place_tone(onset, nucleus[1:], final, t))
     if final:
         for t in [tone] + [x for x in TONES if x != tone]:
             out.append(place_tone(onset, nucleus, "", t))
