@@ -3,11 +3,15 @@
 
 #include <sonic.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
 
 constexpr int kBlockSamples = 2048;
+// 100 ms of silence outlasts everything sonic holds back (two periods of its lowest pitch).
+constexpr int kFlushSilenceDivisor = 10;
 
 int16_t load_sample(const unsigned char *pcm, long index) {
     int16_t value;
@@ -45,6 +49,7 @@ void apply_edge_fades(int16_t *samples, int count, int sample_rate, int channels
 int apply_prosody(const unsigned char *pcm, int count, unsigned char *dest, int limit, float speed, float pitch,
                   float rate, float volume, int chord_pitch, int quality, int sample_rate, int channels) {
     if (sample_rate <= 0 || channels <= 0) return -1;
+    if (!(speed > 0 && pitch > 0 && rate > 0) || !std::isfinite(speed * pitch * rate * volume)) return -1;
     if (!pcm || count < 0) count = 0;
     if (!dest || limit < 0) limit = 0;
     sonicStream stream = sonicCreateStream(sample_rate, channels);
@@ -58,6 +63,13 @@ int apply_prosody(const unsigned char *pcm, int count, unsigned char *dest, int 
 
     const int block = kBlockSamples / channels;  // frames per block
     const int frame_bytes = 2 * channels;
+    const int input_frames = (count / channels) / 2;
+    // Only speed and rate change the duration. sonic's flush misjudges what a changed pitch still
+    // holds back and cuts the tail, so the input is followed by silence that pushes every real
+    // sample through, and the output is cut at the length the input calls for.
+    const long expected_bytes = std::lround(input_frames / (static_cast<double>(speed) * rate)) * frame_bytes;
+    const long output_room = std::min<long>(expected_bytes, limit);
+    int silence_frames = sample_rate / kFlushSilenceDivisor;
     short input[kBlockSamples];
     short output[kBlockSamples];
     int remaining = count;
@@ -69,23 +81,30 @@ int apply_prosody(const unsigned char *pcm, int count, unsigned char *dest, int 
         for (;;) {
             const int frames = sonicReadShortFromStream(stream, output, block);
             if (frames <= 0) return true;
-            const int bytes = frames * frame_bytes;
+            long bytes = static_cast<long>(frames) * frame_bytes;
             if (bytes > limit - written) return false;
+            if (bytes > output_room - written) bytes = output_room - written;  // the silence after the end
             std::memcpy(dest + written, output, static_cast<size_t>(bytes));
-            written += bytes;
+            written += static_cast<int>(bytes);
+            if (written >= output_room) return false;
         }
     };
     while (!full) {
         int frames = (remaining / channels) / 2;
         if (frames > block) frames = block;
-        if (frames == 0) {
+        if (frames > 0) {
+            const int bytes = frames * frame_bytes;
+            std::memcpy(input, pcm + (count - remaining), static_cast<size_t>(bytes));
+            remaining -= bytes;
+        } else if (silence_frames > 0 && input_frames > 0) {
+            frames = std::min(silence_frames, block);
+            silence_frames -= frames;
+            std::memset(input, 0, static_cast<size_t>(frames) * frame_bytes);
+        } else {
             sonicFlushStream(stream);
             full = !drain();
             break;
         }
-        const int bytes = frames * frame_bytes;
-        std::memcpy(input, pcm + (count - remaining), static_cast<size_t>(bytes));
-        remaining -= bytes;
         if (!sonicWriteShortToStream(stream, input, frames)) break;  // sonic ran out of memory
         full = !drain();
     }

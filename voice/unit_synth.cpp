@@ -39,14 +39,8 @@ int synthesize_unit(const char *unit_name, unsigned char *dest, int limit, int r
         std::fprintf(stderr, "Unit %s has %d channels, the voice %d\n", unit_name, stream.stream_channels, channels);
         return -1;
     }
-    // A unit recorded at another rate than the voice declares is resampled by sonic's rate factor,
-    // which keeps its duration and pitch; rates far apart are taken for a broken unit.
-    const double resample = static_cast<double>(stream.stream_rate) / sample_rate;
-    if (!(resample >= 0.25 && resample <= 4.0)) {
-        std::fprintf(stderr, "Unit %s is at %d Hz, the voice at %d Hz\n", unit_name, stream.stream_rate, sample_rate);
-        return -1;
-    }
+    // A unit recorded at another rate than the voice declares plays at the voice's rate.
     return apply_prosody(g_pcm_buffer, decoded, dest, limit, percent_factor(rate, kRatePercentMin, kRatePercentMax),
-                         percent_factor(pitch, kPitchPercentMin, kPitchPercentMax), static_cast<float>(resample),
+                         percent_factor(pitch, kPitchPercentMin, kPitchPercentMax), 1.0f,
                          percent_factor(volume, kVolumePercentMin, kVolumePercentMax), 1, 0, sample_rate, channels);
 }

@@ -7,7 +7,7 @@ constexpr int kPcmBufferBytes = 100000;
 // Writes the unit's PCM (16-bit, the voice's rate and channels) at dest, never more than limit
 // bytes. rate, pitch and volume are percentages (100 normal), held to 50..200, 25..400 and 0..400.
 // Returns the bytes written, 0 when the unit gave no samples, or -1 when it cannot be fetched, is
-// not a usable Speex stream, or its channel count differs from the voice's. Units recorded at
-// another sample rate than the voice's (within a factor of 4) are resampled. Runs on one thread at
-// a time: it reuses process-wide buffers.
+// not a usable Speex stream, or its channel count differs from the voice's. A unit recorded at
+// another sample rate plays at the voice's rate, as the voice declares. Runs on one thread at a
+// time: it reuses process-wide buffers.
 int synthesize_unit(const char *unit_name, unsigned char *dest, int limit, int rate, int pitch, int volume);
