@@ -7,7 +7,6 @@
 #include "scheduler/speech.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdio>
 #include <new>
 #include <system_error>
@@ -25,21 +24,24 @@ struct SchedulerState {
     std::mutex queue_mutex;
     std::mutex render_mutex;
     std::mutex worker_mutex;
-    std::condition_variable worker_ended;
     RequestQueue queue;
+    std::thread worker;  // the latest worker; joined when the next starts or by TerminateSynth
     std::atomic<bool> worker_running{false};
     std::atomic<bool> cancel_requested{false};
     std::atomic<bool> stop_requested{false};
     // A SpeakText reached a worker that was already winding down: it goes on instead of ending.
     bool restart_requested = false;  // under queue_mutex
-    std::atomic<std::thread::id> worker_id{};
     ChunkBuffer chunk;
+
+    ~SchedulerState() {
+        // A host that unloads without TerminateSynth must not be ended by a joinable thread.
+        if (worker.joinable()) worker.detach();
+    }
 };
 
-// Never destroyed: a detached worker may still run while the process exits.
 SchedulerState &state() {
-    static SchedulerState *s = new SchedulerState;
-    return *s;
+    static SchedulerState s;
+    return s;
 }
 
 bool told_to_stop(const SchedulerState &s) { return s.stop_requested.load() || s.cancel_requested.load(); }
@@ -48,7 +50,6 @@ bool told_to_stop(const SchedulerState &s) { return s.stop_requested.load() || s
 void mark_worker_ended(SchedulerState &s) {
     std::lock_guard<std::mutex> lock(s.worker_mutex);
     s.worker_running.store(false);
-    s.worker_ended.notify_all();
 }
 
 // Speaks one request: segments it, renders its items and hands each chunk to the host.
@@ -70,7 +71,6 @@ void speak_head_request(SchedulerState &s, uint64_t serial) {
 
 void run_worker() {
     SchedulerState &s = state();
-    s.worker_id.store(std::this_thread::get_id());
     for (;;) {
         uint64_t serial = 0;
         {
@@ -125,8 +125,10 @@ void speak_text(const char16_t *text, int32_t index) {
         std::lock_guard<std::mutex> worker_lock(s.worker_mutex);
         s.worker_running.store(true);
     }
+    // The previous worker has ended its loop (worker_running is 0): joining only waits for its exit.
+    if (s.worker.joinable()) s.worker.join();
     try {
-        std::thread(run_worker).detach();
+        s.worker = std::thread(run_worker);
     } catch (const std::system_error &) {
         // No thread: the next SpeakText tries again.
         std::lock_guard<std::mutex> worker_lock(s.worker_mutex);
@@ -158,8 +160,15 @@ void terminate_speech() { state().stop_requested.store(true); }
 void terminate_synth() {
     SchedulerState &s = state();
     s.stop_requested.store(true);
-    // The worker itself may call this from the audio callback: it ends on its own after the call.
-    if (s.worker_id.load() == std::this_thread::get_id()) return;
-    std::unique_lock<std::mutex> lock(s.worker_mutex);
-    s.worker_ended.wait(lock, [&] { return !s.worker_running.load(); });
+    std::thread worker;
+    {
+        std::lock_guard<std::mutex> lock(s.queue_mutex);
+        worker = std::move(s.worker);
+    }
+    if (!worker.joinable()) return;
+    // From the audio callback the worker cannot wait for itself; it ends after the call.
+    if (worker.get_id() == std::this_thread::get_id())
+        worker.detach();
+    else
+        worker.join();
 }

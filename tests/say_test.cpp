@@ -48,7 +48,10 @@ struct SayTest : testing::Test {
     RunResult run(const std::string &arguments, const std::string &input = "") {
         std::string in = dir.file("stdin"), out = dir.file("stdout"), err = dir.file("stderr");
         std::ofstream(in, std::ios::binary) << input;
-        std::string command = std::string(VELORIN_SAY_PATH) + " " + arguments + " <" + in + " >" + out + " 2>" + err;
+        // LeakSanitizer's exit-time scan crashes in a child of a sanitized process; the tool's
+        // leaks are checked by the memcheck run instead.
+        std::string command = "ASAN_OPTIONS=detect_leaks=0 " + std::string(VELORIN_SAY_PATH) + " " + arguments +
+                              " <" + in + " >" + out + " 2>" + err;
         int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out), read_file(err)};
     }
