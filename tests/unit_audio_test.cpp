@@ -180,6 +180,19 @@ TEST_F(UnitAudioTest, BytesWithoutASpeexHeaderYieldNothing) {
     }
 }
 
+TEST_F(UnitAudioTest, JunkBeforeThePagesIsSkipped) {
+    TestVoiceOptions options;
+    const std::vector<uint8_t> unit = test_unit_bytes("xin.0", 200, options);
+    std::vector<uint8_t> junk_first(333 + unit.size(), 0x11);
+    std::copy(unit.begin(), unit.end(), junk_first.begin() + 333);
+    testing::internal::CaptureStderr();
+    const int clean = decode(unit);
+    const std::vector<unsigned char> clean_pcm(out.begin(), out.begin() + clean);
+    EXPECT_EQ(decode(junk_first), clean);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::vector<unsigned char>(out.begin(), out.begin() + clean), clean_pcm);
+}
+
 TEST_F(UnitAudioTest, RejectedHeadersFailTheUnitOnly) {
     TestVoiceOptions options;
     const std::vector<Packet> valid = packets_of(test_unit_bytes("xin.0", 200, options));

@@ -176,7 +176,10 @@ int decode_unit(const unsigned char *bytes, int count, unsigned char *out, int l
         ogg_sync_wrote(&sync, slice);
 
         ogg_page page;
-        while (!header_rejected && ogg_sync_pageout(&sync, &page) == 1) {
+        while (!header_rejected) {
+            const int found = ogg_sync_pageout(&sync, &page);
+            if (found == 0) break;
+            if (found < 0) continue;  // bytes skipped before the next page
             if (!have_stream) {
                 ogg_stream_init(&stream, ogg_page_serialno(&page));
                 have_stream = true;

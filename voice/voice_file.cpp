@@ -17,7 +17,7 @@ constexpr int kMaxFieldValue = 32767;
 thread_local bool g_big_endian = false;
 
 std::atomic<VoiceDatabase *> g_current_voice{nullptr};
-// Serialises voice_select calls so that two hosts threads never free the same voice.
+// Serialises voice_select calls so that two host threads never free the same voice.
 std::mutex g_select_mutex;
 
 char *copy_string(const char *text) {
