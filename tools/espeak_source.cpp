@@ -1,0 +1,83 @@
+// espeak-ng in retrieval mode: samples arrive through the synth callback into one buffer.
+#include "tools/espeak_source.h"
+
+#include <espeak-ng/speak_lib.h>
+
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+const EspeakPositionStyle kEspeakPositionStyles[4] = {
+    {165, 50},  // alone
+    {215, 54},  // first: quick, the phrase rises into it
+    {240, 51},  // middle: quickest
+    {140, 44},  // last: lengthened and falling
+};
+
+namespace {
+
+std::mutex espeak_mutex;
+bool espeak_started = false;
+int espeak_rate = 0;
+std::vector<int16_t> collected;
+
+int collect_samples(short *wave, int count, espeak_EVENT *) {
+    if (wave && count > 0) collected.insert(collected.end(), wave, wave + count);
+    return 0;  // go on
+}
+
+}  // namespace
+
+int espeak_source_start(std::string *error) {
+    std::lock_guard<std::mutex> lock(espeak_mutex);
+    if (espeak_started) return espeak_rate;
+    const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, 0);
+    if (rate <= 0) {
+        *error = "espeak-ng could not start (is espeak-ng-data installed?)";
+        return -1;
+    }
+    espeak_SetSynthCallback(collect_samples);
+    if (espeak_SetVoiceByName("vi") != EE_OK) {
+        espeak_Terminate();
+        *error = "espeak-ng has no Vietnamese voice \"vi\"";
+        return -1;
+    }
+    espeak_started = true;
+    espeak_rate = rate;
+    return rate;
+}
+
+int espeak_speak_syllable(const std::string &utf8, int position, PcmAudio *audio, std::string *error) {
+    if (position < 0 || position > 3) {
+        *error = "bad position";
+        return -1;
+    }
+    std::lock_guard<std::mutex> lock(espeak_mutex);
+    if (!espeak_started) {
+        *error = "espeak-ng is not started";
+        return -1;
+    }
+    const EspeakPositionStyle &style = kEspeakPositionStyles[position];
+    espeak_SetParameter(espeakRATE, style.words_per_minute, 0);
+    espeak_SetParameter(espeakPITCH, style.pitch, 0);
+    collected.clear();
+    const espeak_ERROR result = espeak_Synth(utf8.c_str(), utf8.size() + 1, 0, POS_CHARACTER, 0,
+                                             espeakCHARS_UTF8, nullptr, nullptr);
+    if (result != EE_OK) {
+        *error = "espeak-ng failed on \"" + utf8 + "\"";
+        return -1;
+    }
+    audio->sample_rate = espeak_rate;
+    audio->channels = 1;
+    audio->samples.swap(collected);
+    collected.clear();
+    return 0;
+}
+
+void espeak_source_stop() {
+    std::lock_guard<std::mutex> lock(espeak_mutex);
+    if (!espeak_started) return;
+    espeak_Terminate();
+    espeak_started = false;
+    std::vector<int16_t>().swap(collected);
+}
