@@ -1,0 +1,229 @@
+// Stress of the host entries: several host threads call SpeakText, Cancel, GetLastIndex,
+// Terminate, the setters and InitSynth at random while the audio callback sometimes blocks and
+// sometimes calls back in. Afterwards speech must end, every request that no Cancel could reach
+// must have been spoken in order, and nothing may be left behind. The ThreadSanitizer build
+// runs this (label concurrency); the AddressSanitizer build checks it for leaks.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "api/settings.h"
+#include "api/velorin_nvda.h"
+#include "scheduler/items.h"
+#include "scheduler/speech.h"
+#include "support/test_voice.h"
+#include "voice/voice_file.h"
+
+// The entries with C++ names, under the names the host looks them up by.
+extern "C" {
+bool velorin_init_synth(VelorinAudioCallback callback) __asm__("_Z9InitSynthPFiPciE");
+void velorin_speak_text(const VelorinUtf16 *text, int index) __asm__("_Z9SpeakTextPwi");
+void velorin_terminate_synth(void) __asm__("_Z14TerminateSynthv");
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Every text gives audio with the stress voice, so every request that is spoken shows its index.
+const char16_t *const kTexts[] = {u"xin chào.", u"ba hai, xin", u"hai\nba", u"(chào) xin ba hai!"};
+
+// One tick of a global order of events, taken around the calls that matter.
+std::atomic<int64_t> g_clock{0};
+int64_t tick() { return g_clock.fetch_add(1); }
+
+struct Request {
+    int64_t queued_before = 0;  // tick taken just before SpeakText
+};
+
+struct Interval {
+    int64_t start, end;
+};
+
+struct StressState {
+    std::mutex mutex;  // guards everything below; held around SpeakText so indexes follow queue order
+    int next_index = 0;
+    std::map<int, Request> requests;
+    std::vector<Interval> cancels;     // Cancel and Terminate calls, each from just before to just after
+    std::vector<int> indexes_seen;     // GetLastIndex inside the callback, in callback order
+    std::map<int, int64_t> first_seen;  // tick at which the callback first saw each index
+    int64_t chunks = 0;
+};
+
+StressState *g_state = nullptr;
+
+void speak(std::mt19937 &random) {
+    std::lock_guard<std::mutex> lock(g_state->mutex);
+    const int index = g_state->next_index++;
+    g_state->requests[index].queued_before = tick();
+    const char16_t *text = kTexts[random() % (sizeof kTexts / sizeof kTexts[0])];
+    velorin_speak_text(reinterpret_cast<const VelorinUtf16 *>(text), index);
+}
+
+void stop_speech(bool cancel) {
+    const int64_t start = tick();
+    if (cancel)
+        Cancel();
+    else
+        Terminate();
+    const int64_t end = tick();
+    std::lock_guard<std::mutex> lock(g_state->mutex);
+    g_state->cancels.push_back({start, end});
+}
+
+void random_setting(std::mt19937 &random) {
+    const int values[] = {INT_MIN, -1, 0, 25, 50, 75, 100, 150, 400, INT_MAX};
+    const int value = values[random() % (sizeof values / sizeof values[0])];
+    switch (random() % 6) {
+    case 0: SetRate(value); break;
+    case 1: SetPitch(value); break;
+    case 2: SetVolume(value); break;
+    case 3: GetRate(); break;
+    case 4: GetPitch(); break;
+    default: GetVolume(); break;
+    }
+}
+
+int stress_callback(char *pcm, int bytes);
+
+// What a host thread, or the callback calling back in, does next. Stops are rare enough that
+// many requests are spoken whole, and host threads pause now and then as a screen reader does.
+void random_entry(std::mt19937 &random, bool in_callback) {
+    const unsigned roll = random() % 64;
+    if (roll < 6) {
+        speak(random);
+    } else if (roll < 7) {
+        stop_speech(true);
+    } else if (roll < 8) {
+        stop_speech(false);
+    } else if (roll < 30) {
+        GetLastIndex();
+    } else if (roll < 32) {
+        velorin_init_synth(stress_callback);
+    } else if (roll < 48) {
+        random_setting(random);
+    } else if (!in_callback) {
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 1000));
+    }
+}
+
+int stress_callback(char *pcm, int bytes) {
+    thread_local std::mt19937 random(std::hash<std::thread::id>()(std::this_thread::get_id()));
+    const int index = GetLastIndex();
+    const int64_t now = tick();
+    {
+        std::lock_guard<std::mutex> lock(g_state->mutex);
+        g_state->chunks++;
+        g_state->indexes_seen.push_back(index);
+        g_state->first_seen.emplace(index, now);
+    }
+    // The buffer is the host's to read during the call.
+    volatile char touch = pcm[0] ^ pcm[bytes - 1];
+    (void)touch;
+    switch (random() % 8) {
+    case 0: std::this_thread::sleep_for(std::chrono::milliseconds(1 + random() % 4)); break;  // a slow host
+    case 1: random_entry(random, true); break;                                                  // calls back in
+    default: break;
+    }
+    return 0;
+}
+
+struct ConcurrencyStress : testing::Test {
+    ScratchDir dir;
+    StressState state;
+
+    void SetUp() override {
+        TestVoiceOptions options;
+        options.unit_ms = 20;
+        std::string path = build_test_voice(dir, {"xin", "cha`o", "ba", "hai"}, options);
+        ASSERT_EQ(Init(path.c_str()), 0);
+        g_state = &state;
+        settings_reset();
+    }
+    void TearDown() override {
+        velorin_init_synth(nullptr);
+        g_state = nullptr;
+        settings_reset();
+        voice_release_current();
+    }
+
+    bool wait_until_quiet(std::chrono::seconds limit) {
+        const auto deadline = Clock::now() + limit;
+        while (Clock::now() < deadline) {
+            if (GetLastIndex() == -1 && !worker_running()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return false;
+    }
+};
+
+TEST_F(ConcurrencyStress, RandomEntriesFromManyThreads) {
+    ASSERT_TRUE(velorin_init_synth(stress_callback));
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> hosts;
+    for (int t = 0; t < 4; t++) {
+        hosts.emplace_back([&stop, t] {
+            std::mt19937 random(1000 + t);
+            while (!stop.load()) random_entry(random, false);
+        });
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    stop.store(true);
+    for (std::thread &host : hosts) host.join();
+
+    // Speech ends: a last request starts a worker for whatever Terminate left queued.
+    velorin_init_synth(stress_callback);
+    SetRate(100);
+    std::mt19937 random(1);
+    speak(random);
+    ASSERT_TRUE(wait_until_quiet(std::chrono::seconds(60))) << "speech did not end";
+    velorin_terminate_synth();
+
+    // Nothing is left behind: no request, no item, no worker.
+    EXPECT_EQ(GetLastIndex(), -1);
+    EXPECT_FALSE(worker_running());
+    EXPECT_EQ(item_list().head, nullptr);
+    EXPECT_EQ(item_list().tail, nullptr);
+
+    std::lock_guard<std::mutex> lock(state.mutex);
+    ASSERT_GT(state.chunks, 0);
+    // Requests are spoken in the order they were queued: the index seen by the callback never
+    // goes back (-1 is the one chunk a Cancel may let through after emptying the queue).
+    int previous = -1;
+    for (int index : state.indexes_seen) {
+        if (index == -1) continue;
+        EXPECT_GE(index, previous) << "request " << index << " spoken after request " << previous;
+        EXPECT_LT(index, state.next_index);
+        previous = std::max(previous, index);
+    }
+    // Every request that no Cancel or Terminate could have reached was spoken: one is exempt when
+    // such a call overlapped the time from its SpeakText until the callback first saw a later index.
+    int checked = 0;
+    for (const auto &[index, request] : state.requests) {
+        int64_t done = INT64_MAX;
+        auto later = state.first_seen.upper_bound(index);
+        if (later != state.first_seen.end()) done = later->second;
+        bool reachable = false;
+        for (const Interval &cancel : state.cancels)
+            if (cancel.end > request.queued_before && cancel.start < done) reachable = true;
+        if (reachable) continue;
+        checked++;
+        EXPECT_EQ(state.first_seen.count(index), 1u) << "request " << index << " was never spoken";
+    }
+    EXPECT_GT(checked, 0);
+    std::printf("%d requests, %zu stops, %lld chunks, %d requests no stop could reach\n", state.next_index,
+                state.cancels.size(), static_cast<long long>(state.chunks), checked);
+}
+
+}  // namespace
