@@ -89,6 +89,8 @@ FILE *duplicate_stdout_for_audio() {
 
 void redirect_stdout(bool to_stderr) {
     std::fflush(stdout);
+    // Whole trace lines, in step with what the engine writes to standard error.
+    if (to_stderr) std::setvbuf(stdout, nullptr, _IOLBF, 0);
 #if defined(_WIN32)
     if (to_stderr) {
         _dup2(_fileno(stderr), _fileno(stdout));
