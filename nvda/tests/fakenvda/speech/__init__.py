@@ -1,0 +1,1 @@
+# Fake of NVDA's speech package: only speech.commands is used.
