@@ -46,6 +46,16 @@ def testVoice():
 	return os.path.join(_voiceDir, "test.voice")
 
 
+def loadDriverModule(addonRoot):
+	"""Imports synthDrivers.velorin from an add-on folder, as NVDA imports a driver from an add-on."""
+	for name in [n for n in sys.modules if n == "synthDrivers" or n.startswith("synthDrivers.")]:
+		del sys.modules[name]
+	package = types.ModuleType("synthDrivers")
+	package.__path__ = [os.path.join(addonRoot, "synthDrivers")]
+	sys.modules["synthDrivers"] = package
+	return importlib.import_module("synthDrivers.velorin")
+
+
 class AddonFolder:
 	"""A temporary add-on folder as NVDA would hold it, with the Linux library in place of the DLLs."""
 
@@ -64,13 +74,7 @@ class AddonFolder:
 				f.write(voice)
 
 	def loadDriverModule(self):
-		"""Imports synthDrivers.velorin from this folder, as NVDA imports a driver from an add-on."""
-		for name in [n for n in sys.modules if n == "synthDrivers" or n.startswith("synthDrivers.")]:
-			del sys.modules[name]
-		package = types.ModuleType("synthDrivers")
-		package.__path__ = [os.path.join(self.root, "synthDrivers")]
-		sys.modules["synthDrivers"] = package
-		return importlib.import_module("synthDrivers.velorin")
+		return loadDriverModule(self.root)
 
 	def remove(self):
 		shutil.rmtree(self.root, ignore_errors=True)

@@ -84,7 +84,7 @@ class SynthDriver(SynthDriver):
 	@classmethod
 	def check(cls):
 		try:
-			return bool(_velorin.libraryPath(_velorin.addonRoot()))
+			return os.path.isfile(_velorin.libraryPath(_velorin.addonRoot()))
 		except _velorin.VelorinError:
 			return False
 
