@@ -287,9 +287,10 @@ class SynthDriver(SynthDriver):
 	def _silence(self, terminating=False):
 		with self._stateLock:
 			self._generation += 1
+			# With nothing pending the engine has handed over its last chunk already.
+			self._needFence = self._needFence or bool(self._pending)
 			self._pending.clear()
 			self._awaitingDone = False
-			self._needFence = True
 			if terminating:
 				self._terminated = True
 			self._work.notify_all()
