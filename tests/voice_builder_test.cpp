@@ -78,7 +78,7 @@ void write_wav_as(const std::string &path, const PcmAudio &audio, int bits, bool
         } else if (bits == 8) {
             put(static_cast<uint32_t>(s / 256 + 128), 1);
         } else {
-            put(static_cast<uint32_t>(static_cast<int32_t>(s) << (bits - 16)), bits / 8);
+            put(static_cast<uint32_t>(static_cast<int32_t>(s) * (1 << (bits - 16))), bits / 8);
         }
     }
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(out.data()), static_cast<std::streamsize>(out.size()));
