@@ -17,7 +17,11 @@ int32_t whole_frames(int32_t bytes, int32_t frame_bytes) {
     return (bytes + frame_bytes - 1) / frame_bytes * frame_bytes;
 }
 
-void append_silence(ChunkBuffer &chunk, int32_t bytes) {
+// A voice may declare tens of thousands of channels, whose frames are so large that a line end's
+// two long pauses would pass the buffer's end: a pause is cut to the whole frames that fit.
+void append_silence(ChunkBuffer &chunk, int32_t bytes, int32_t frame_bytes) {
+    const int32_t room = (kChunkCapacity - chunk.count) / frame_bytes * frame_bytes;
+    bytes = std::min(bytes, room);
     std::memset(chunk.data + chunk.count, 0, static_cast<size_t>(bytes));
     chunk.count += bytes;
 }
@@ -44,11 +48,11 @@ void render_next_item(ChunkBuffer &chunk) {
         case ItemKind::OpeningMark:
         case ItemKind::ClosingMark:
         case ItemKind::SentenceEnd:
-            append_silence(chunk, long_pause);
+            append_silence(chunk, long_pause, frame_bytes);
             advance_cursor();
             return;
         case ItemKind::LineEnd:
-            append_silence(chunk, 2 * long_pause);
+            append_silence(chunk, 2 * long_pause, frame_bytes);
             advance_cursor();
             return;
         case ItemKind::Word:
@@ -65,13 +69,13 @@ void render_next_item(ChunkBuffer &chunk) {
         if (chunk.count > 0 && chunk.count + 2 * short_pause + kUnitAudioLimit > kChunkCapacity) return;
 
         parse_syllable(name);
-        if (onset_needs_pause()) append_silence(chunk, short_pause);
+        if (onset_needs_pause()) append_silence(chunk, short_pause, frame_bytes);
         int32_t limit = std::min(kUnitAudioLimit, kChunkCapacity - chunk.count - short_pause);
         int written = synthesize_unit(name, chunk.data + chunk.count, limit, rate, pitch, volume);
         advance_cursor();
         if (written > 0) {
             chunk.count += written;
-            if (final_needs_pause()) append_silence(chunk, short_pause);
+            if (final_needs_pause()) append_silence(chunk, short_pause, frame_bytes);
             return;
         }
         // The unit gave no audio: its leading pause stays and the next item joins this step.

@@ -463,6 +463,46 @@ TEST_F(HostileVoiceTest, PathNamingADirectoryIsRefused) {
     EXPECT_EQ(voice_select((dir.path + "/").c_str()), -1);
 }
 
+// The header may declare any positive channel count, though units have one or two: words of such
+// a voice are silent, and its pauses, whole frames of all those channels, still fit the chunk.
+TEST_F(HostileVoiceTest, HugeChannelCountsKeepPausesInsideTheChunk) {
+    for (int channels : {3, 29411, 32767}) {
+        SCOPED_TRACE(channels);
+        VoiceBytes voice = two_syllable_voice();
+        voice.set16("channels", channels);
+        ASSERT_EQ(select(voice.bytes), 0);
+        QuietStdout quiet;
+        for (int host_rate : {25, 50, 100}) {
+            settings_set_rate(host_rate);
+            EXPECT_EQ(speak_directly(u"xin, ba (xin)\nba xin.").voiced, 0);
+        }
+        settings_reset();
+    }
+}
+
+// sonic divides by the pitch period of its lowest pitch, which is no sample at all below 65 Hz:
+// a voice at such a rate (its units recorded at it) has silent words instead of ending the host.
+TEST_F(HostileVoiceTest, SampleRatesTooLowForProsodyGiveSilentWords) {
+    for (int sample_rate : {1, 20, 64, 65}) {
+        SCOPED_TRACE(sample_rate);
+        options.sample_rate = sample_rate;
+        options.unit_ms = 2000;
+        std::string path = build_test_voice(dir, {"xin", "ba"}, options, "low" + std::to_string(sample_rate));
+        voice_release_current();
+        ASSERT_EQ(voice_select(path.c_str()), 0);
+        QuietStdout quiet;
+        EXPECT_EQ(speak_directly(u"xin ba").voiced, sample_rate < 65 ? 0 : 2);
+    }
+    std::vector<int16_t> samples(4000, 1000);
+    static unsigned char out[kPcmBufferBytes];
+    for (int sample_rate : {1, 2, 64}) {
+        EXPECT_EQ(apply_prosody(reinterpret_cast<const unsigned char *>(samples.data()), 8000, out, kPcmBufferBytes,
+                                2.0f, 0.5f, 1.0f, 1.0f, 1, 0, sample_rate, 1),
+                  -1)
+            << sample_rate;
+    }
+}
+
 // --- Unit streams with noise after a valid header ---
 
 // The byte just past the Ogg page that starts at `at`.

@@ -10,6 +10,9 @@
 namespace {
 
 constexpr int kBlockSamples = 2048;
+// sonic searches pitch periods up to sample_rate / 65 samples and divides by that period; below
+// 65 Hz there is no period at all and it divides by zero.
+constexpr int kSonicMinSampleRate = 65;
 // 100 ms of silence outlasts everything sonic holds back (two periods of its lowest pitch).
 constexpr int kFlushSilenceDivisor = 10;
 
@@ -48,7 +51,7 @@ void apply_edge_fades(int16_t *samples, int count, int sample_rate, int channels
 
 int apply_prosody(const unsigned char *pcm, int count, unsigned char *dest, int limit, float speed, float pitch,
                   float rate, float volume, int chord_pitch, int quality, int sample_rate, int channels) {
-    if (sample_rate <= 0 || channels <= 0) return -1;
+    if (sample_rate < kSonicMinSampleRate || channels <= 0) return -1;
     if (!(speed > 0 && pitch > 0 && rate > 0) || !std::isfinite(speed * pitch * rate * volume)) return -1;
     if (!pcm || count < 0) count = 0;
     if (!dest || limit < 0) limit = 0;

@@ -1,10 +1,12 @@
-// Fuzz target: bytes as a voice file, read through a file as Init reads it.
+// Fuzz target: bytes as a voice file, read through a file as Init reads it, then spoken from.
 #include "fuzz/fuzz_entries.h"
 
 #include <cstdio>
 #include <cstring>
 
+#include "scheduler/items.h"
 #include "scheduler/render.h"
+#include "scheduler/segmentation.h"
 #include "support/scratch_dir.h"
 #include "voice/unit_decode.h"
 #include "voice/unit_lookup.h"
@@ -79,6 +81,21 @@ int fuzz_voice_loader(const uint8_t *data, size_t size) {
                                                 100, 100);
             if (written > kUnitAudioLimit) result = -1;
         }
+    }
+    if (current_voice()) {
+        // A short text rendered with the voice's rate and channel count, pauses and words alike.
+        std::u16string text = u"xin chào, đi (ba)\ntrời.";
+        clear_items();
+        segment_text(text.data());
+        static ChunkBuffer chunk;
+        for (int step = 0; step < 64; step++) {
+            chunk.count = 0;
+            render_next_item(chunk);
+            if (chunk.count < 0 || chunk.count > kChunkCapacity) result = -1;
+            if (chunk.count <= 0) break;
+        }
+        if (current_item() != nullptr) result = -1;
+        clear_items();
     }
     voice_release_current();
     return result;
