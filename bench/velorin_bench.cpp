@@ -1,0 +1,568 @@
+// velorin-bench: end-to-end figures of the engine as a screen reader sees them, next to
+// espeak-ng's for the same text in the same run. The engine is loaded at run time and driven
+// through its export names only; espeak-ng through its library, synchronous, output to memory.
+#include <espeak-ng/speak_lib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include "api/velorin_nvda.h"
+#include "tools/host_platform.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage: velorin-bench --text FILE [OPTIONS]\n"
+    "Measures the engine end to end and espeak-ng on the same text, and prints both.\n"
+    "\n"
+    "  --text FILE          the long text (UTF-8); the short sentences are taken from it\n"
+    "  --voice PATH         voice file (default: the default voice beside the program)\n"
+    "  --library PATH       engine library (default: the one beside the program)\n"
+    "  --sentences N        short one-sentence requests to time (default 300)\n"
+    "  --rate N             the screen reader's rate, 25..100 (default 50, normal)\n"
+    "  --loads N            voice loads to time (default 20)\n"
+    "  --espeak-buffer-ms N espeak-ng's callback buffer (default 0: its own default of 60 ms)\n"
+    "  --no-espeak          measure the engine only\n"
+    "  --no-long            skip the long text\n"
+    "  --worst N            also list the N one-sentence requests slowest to their first chunk\n";
+
+struct Options {
+    std::string text_file;
+    std::string voice;
+    std::string library;
+    int sentences = 300;
+    int rate = 50;
+    int loads = 20;
+    int espeak_buffer_ms = 0;
+    bool espeak = true;
+    bool long_text = true;
+    int worst = 0;
+};
+
+FILE *g_report = stdout;  // a copy of the original standard output once the engine's is redirected
+FILE *g_errors = stderr;  // likewise for standard error
+
+[[noreturn]] void fail(const std::string &message) {
+    std::fprintf(g_errors, "velorin-bench: %s\n", message.c_str());
+    std::exit(1);
+}
+
+Options parse_options(int argc, char **argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) fail("option " + arg + " needs a value");
+            return argv[++i];
+        };
+        auto number = [&]() {
+            const std::string text = value();
+            char *end = nullptr;
+            const long n = std::strtol(text.c_str(), &end, 10);
+            if (text.empty() || *end != 0 || n < 0 || n > 1000000) fail("invalid number for " + arg);
+            return static_cast<int>(n);
+        };
+        if (arg == "-h" || arg == "--help") {
+            std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (arg == "--text") {
+            options.text_file = value();
+        } else if (arg == "--voice") {
+            options.voice = value();
+        } else if (arg == "--library") {
+            options.library = value();
+        } else if (arg == "--sentences") {
+            options.sentences = number();
+        } else if (arg == "--rate") {
+            options.rate = number();
+        } else if (arg == "--loads") {
+            options.loads = number();
+        } else if (arg == "--espeak-buffer-ms") {
+            options.espeak_buffer_ms = number();
+        } else if (arg == "--no-espeak") {
+            options.espeak = false;
+        } else if (arg == "--worst") {
+            options.worst = number();
+        } else if (arg == "--no-long") {
+            options.long_text = false;
+        } else {
+            fail("unknown option " + arg + " (see --help)");
+        }
+    }
+    if (options.text_file.empty()) fail("give the text with --text FILE (bench/get-maint-guide makes one)");
+    return options;
+}
+
+std::string read_file(const std::string &path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) fail("cannot read " + path);
+    std::ostringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+// UTF-8 to UTF-16; a malformed byte becomes U+FFFD.
+std::u16string to_utf16(const std::string &in) {
+    std::u16string out;
+    out.reserve(in.size());
+    size_t i = 0;
+    while (i < in.size()) {
+        const unsigned char lead = static_cast<unsigned char>(in[i]);
+        uint32_t code = 0xFFFD;
+        size_t extra = 0;
+        if (lead < 0x80) {
+            code = lead;
+        } else if ((lead & 0xE0) == 0xC0) {
+            code = lead & 0x1F, extra = 1;
+        } else if ((lead & 0xF0) == 0xE0) {
+            code = lead & 0x0F, extra = 2;
+        } else if ((lead & 0xF8) == 0xF0) {
+            code = lead & 0x07, extra = 3;
+        }
+        if (extra && i + extra >= in.size()) extra = 0, code = 0xFFFD;
+        for (size_t k = 1; k <= extra; ++k) code = code << 6 | (static_cast<unsigned char>(in[i + k]) & 0x3F);
+        i += extra + 1;
+        if (code == 0) continue;
+        if (code >= 0x10000) {
+            code -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(code));
+        }
+    }
+    return out;
+}
+
+// One-sentence requests from the text: paragraphs joined into single lines, cut after '.', '!'
+// or '?' followed by a space; kept when 5 to 25 words long and written in Vietnamese (at least
+// one letter outside ASCII), each once.
+std::vector<std::string> short_sentences(const std::string &text, int wanted) {
+    std::vector<std::string> paragraphs;
+    std::string current;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.find_first_not_of(" \t\r") == std::string::npos) {
+            if (!current.empty()) paragraphs.push_back(current);
+            current.clear();
+            continue;
+        }
+        std::istringstream words(line);
+        std::string word;
+        while (words >> word) current += (current.empty() ? "" : " ") + word;
+    }
+    if (!current.empty()) paragraphs.push_back(current);
+
+    std::vector<std::string> sentences;
+    for (const std::string &paragraph : paragraphs) {
+        size_t start = 0;
+        for (size_t i = 0; i <= paragraph.size(); ++i) {
+            const bool end = i == paragraph.size() ||
+                             ((paragraph[i] == '.' || paragraph[i] == '!' || paragraph[i] == '?') &&
+                              (i + 1 == paragraph.size() || paragraph[i + 1] == ' '));
+            if (!end) continue;
+            if (start >= paragraph.size()) break;
+            std::string sentence = paragraph.substr(start, i + 1 - start);
+            start = i + 2;
+            while (!sentence.empty() && sentence[0] == ' ') sentence.erase(0, 1);
+            const size_t words = static_cast<size_t>(std::count(sentence.begin(), sentence.end(), ' ')) + 1;
+            const bool vietnamese = std::any_of(sentence.begin(), sentence.end(), [](char c) { return c & 0x80; });
+            if (words < 5 || words > 25 || !vietnamese) continue;
+            if (std::find(sentences.begin(), sentences.end(), sentence) != sentences.end()) continue;
+            sentences.push_back(sentence);
+            if (static_cast<int>(sentences.size()) == wanted) return sentences;
+        }
+    }
+    return sentences;
+}
+
+using Clock = std::chrono::steady_clock;
+
+double seconds_since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+double process_cpu_seconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + t.tv_nsec / 1e9;
+}
+
+// Peak resident memory since the last reset, in MB; the reset makes it the peak of one phase.
+double peak_rss_mb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
+    }
+    return NAN;
+}
+
+bool reset_peak_rss() {
+    const int fd = open("/proc/self/clear_refs", O_WRONLY);
+    if (fd < 0) return false;
+    const bool ok = write(fd, "5", 1) == 1;
+    close(fd);
+    return ok;
+}
+
+double median(std::vector<double> values) {
+    if (values.empty()) return NAN;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Nearest-rank percentile.
+double percentile(std::vector<double> values, double p) {
+    if (values.empty()) return NAN;
+    std::sort(values.begin(), values.end());
+    size_t rank = static_cast<size_t>(std::ceil(p / 100.0 * static_cast<double>(values.size())));
+    rank = std::clamp<size_t>(rank, 1, values.size());
+    return values[rank - 1];
+}
+
+struct Figures {
+    double first_chunk_median_ms = NAN;
+    double first_chunk_p95_ms = NAN;
+    double first_chunk_max_ms = NAN;
+    double long_first_chunk_ms = NAN;
+    double long_wall_s = NAN;
+    double long_cpu_s = NAN;
+    double long_audio_s = NAN;
+    double load_ms = NAN;
+    double load_first_ms = NAN;
+    double peak_rss_mb = NAN;
+    std::vector<std::pair<double, size_t>> slowest;  // first-chunk ms and sentence number
+};
+
+// ---- the engine, through its exports ----
+
+struct Engine {
+    VelorinInitFn init;
+    VelorinInitSynthFn init_synth;
+    VelorinSetIntFn set_rate;
+    VelorinSpeakTextFn speak_text;
+    VelorinGetIntFn get_last_index;
+    VelorinVoidFn terminate_synth;
+};
+
+struct Capture {
+    std::atomic<int64_t> first_ns{-1};  // steady clock of the first chunk of the current request
+    std::atomic<uint64_t> bytes{0};
+    std::atomic<uint64_t> chunks{0};
+};
+
+Capture g_capture;
+
+int64_t now_ns() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+}
+
+int receive_chunk(char *, int bytes) {
+    int64_t none = -1;
+    g_capture.first_ns.compare_exchange_strong(none, now_ns());
+    g_capture.bytes += static_cast<uint64_t>(bytes > 0 ? bytes : 0);
+    ++g_capture.chunks;
+    return 0;
+}
+
+Engine load_engine(const std::string &path) {
+    std::string error;
+    void *library = load_library(path, &error);
+    if (!library) fail("cannot load the engine library " + path + ": " + error);
+    auto get = [&](const char *name) {
+        void *entry = library_entry(library, name);
+        if (!entry) fail(path + " has no entry " + name);
+        return entry;
+    };
+    Engine engine{};
+    engine.init = reinterpret_cast<VelorinInitFn>(get(VELORIN_NAME_INIT));
+    engine.init_synth = reinterpret_cast<VelorinInitSynthFn>(get(VELORIN_NAME_INIT_SYNTH));
+    engine.set_rate = reinterpret_cast<VelorinSetIntFn>(get(VELORIN_NAME_SET_RATE));
+    engine.speak_text = reinterpret_cast<VelorinSpeakTextFn>(get(VELORIN_NAME_SPEAK_TEXT));
+    engine.get_last_index = reinterpret_cast<VelorinGetIntFn>(get(VELORIN_NAME_GET_LAST_INDEX));
+    engine.terminate_synth = reinterpret_cast<VelorinVoidFn>(get(VELORIN_NAME_TERMINATE_SYNTH));
+    return engine;
+}
+
+void wait_until_spoken(const Engine &engine, std::chrono::microseconds poll) {
+    while (engine.get_last_index() != -1) std::this_thread::sleep_for(poll);
+}
+
+// The same file under another spelling, so that Init reads it again.
+std::string respelled(const std::string &path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "./" + path : path.substr(0, slash) + "/./" + path.substr(slash + 1);
+}
+
+struct VoiceFormat {
+    int sample_rate = 0;
+    int channels = 0;
+};
+
+VoiceFormat read_voice_format(const std::string &path) {
+    std::ifstream file(path, std::ios::binary);
+    char magic[19];
+    unsigned char mark[2];
+    if (!file.read(magic, sizeof magic) || !file.read(reinterpret_cast<char *>(mark), 2))
+        fail(path + " is not a voice file");
+    const bool little = mark[0] == 1;
+    auto int16 = [&]() {
+        unsigned char b[2] = {0, 0};
+        file.read(reinterpret_cast<char *>(b), 2);
+        return static_cast<int>(static_cast<int16_t>(little ? (b[0] | b[1] << 8) : (b[1] | b[0] << 8)));
+    };
+    auto skip_string = [&]() { file.seekg(int16(), std::ios::cur); };
+    skip_string();
+    skip_string();
+    int16();
+    skip_string();
+    skip_string();
+    skip_string();
+    VoiceFormat format;
+    format.sample_rate = int16();
+    format.channels = int16();
+    if (!file || format.sample_rate <= 0 || format.channels <= 0) fail(path + " has a broken header");
+    return format;
+}
+
+Figures measure_engine(const Options &options, const std::vector<std::u16string> &sentences,
+                       const std::u16string &long_text) {
+    Figures figures;
+    const std::string voice = options.voice.empty() ? default_voice_path() : options.voice;
+    if (voice.empty()) fail("no voice: give one with --voice (the default voice has not been built)");
+    const VoiceFormat format = read_voice_format(voice);
+    const Engine engine = load_engine(options.library.empty() ? default_library_path() : options.library);
+
+    Clock::time_point start = Clock::now();
+    if (engine.init(voice.c_str()) != 0) fail("cannot load the voice " + voice);
+    figures.load_first_ms = seconds_since(start) * 1000;
+    // Alternate spellings make every Init read the file again.
+    std::vector<double> loads;
+    const std::string other = respelled(voice);
+    for (int i = 0; i < options.loads; ++i) {
+        const std::string &path = i % 2 == 0 ? other : voice;
+        start = Clock::now();
+        if (engine.init(path.c_str()) != 0) fail("cannot load the voice " + path);
+        loads.push_back(seconds_since(start) * 1000);
+    }
+    figures.load_ms = loads.empty() ? figures.load_first_ms : median(loads);
+
+    engine.init_synth(receive_chunk);
+    engine.set_rate(options.rate);
+
+    // One request to warm the caches, as a screen reader has spoken before the key press.
+    if (!sentences.empty()) {
+        engine.speak_text(reinterpret_cast<const VelorinUtf16 *>(sentences[0].c_str()), 0);
+        wait_until_spoken(engine, std::chrono::microseconds(200));
+    }
+
+    std::vector<double> latencies;
+    for (size_t i = 0; i < sentences.size(); ++i) {
+        g_capture.first_ns = -1;
+        const int64_t asked = now_ns();
+        engine.speak_text(reinterpret_cast<const VelorinUtf16 *>(sentences[i].c_str()), static_cast<int>(i));
+        wait_until_spoken(engine, std::chrono::microseconds(200));
+        const int64_t first = g_capture.first_ns.load();
+        if (first >= 0) {
+            latencies.push_back(static_cast<double>(first - asked) / 1e6);
+            figures.slowest.emplace_back(latencies.back(), i);
+        }
+    }
+    std::sort(figures.slowest.rbegin(), figures.slowest.rend());
+    figures.slowest.resize(std::min(figures.slowest.size(), static_cast<size_t>(options.worst)));
+    figures.first_chunk_median_ms = median(latencies);
+    figures.first_chunk_p95_ms = percentile(latencies, 95);
+    figures.first_chunk_max_ms = latencies.empty() ? NAN : *std::max_element(latencies.begin(), latencies.end());
+
+    if (options.long_text && !long_text.empty()) {
+        const bool phase_peak = reset_peak_rss();
+        g_capture.first_ns = -1;
+        g_capture.bytes = 0;
+        const double cpu_start = process_cpu_seconds();
+        const int64_t asked = now_ns();
+        start = Clock::now();
+        engine.speak_text(reinterpret_cast<const VelorinUtf16 *>(long_text.c_str()), 1000000);
+        wait_until_spoken(engine, std::chrono::milliseconds(2));
+        figures.long_wall_s = seconds_since(start);
+        figures.long_cpu_s = process_cpu_seconds() - cpu_start;
+        figures.long_first_chunk_ms = static_cast<double>(g_capture.first_ns.load() - asked) / 1e6;
+        figures.long_audio_s =
+            static_cast<double>(g_capture.bytes.load()) / (2.0 * format.channels * format.sample_rate);
+        figures.peak_rss_mb = peak_rss_mb();
+        if (!phase_peak) std::fprintf(g_errors, "velorin-bench: peak memory is the whole process's so far\n");
+    }
+    engine.terminate_synth();
+    return figures;
+}
+
+// ---- espeak-ng, synchronous, output to memory ----
+
+struct EspeakCapture {
+    Clock::time_point first;
+    bool have_first = false;
+    uint64_t samples = 0;
+};
+
+EspeakCapture g_espeak;
+
+int espeak_receive(short *, int samples, espeak_EVENT *) {
+    if (samples > 0 && !g_espeak.have_first) {
+        g_espeak.first = Clock::now();
+        g_espeak.have_first = true;
+    }
+    if (samples > 0) g_espeak.samples += static_cast<uint64_t>(samples);
+    return 0;
+}
+
+void espeak_say(const std::string &text) {
+    espeak_Synth(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, nullptr);
+}
+
+Figures measure_espeak(const Options &options, const std::vector<std::string> &sentences, const std::string &long_text,
+                       int *sample_rate) {
+    Figures figures;
+    Clock::time_point start = Clock::now();
+    *sample_rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, options.espeak_buffer_ms, nullptr, 0);
+    if (*sample_rate <= 0) fail("espeak-ng does not start");
+    if (espeak_SetVoiceByName("vi") != EE_OK) fail("espeak-ng has no Vietnamese voice");
+    figures.load_ms = figures.load_first_ms = seconds_since(start) * 1000;
+    espeak_SetSynthCallback(espeak_receive);
+    // espeak-ng's rate scale: 175 words a minute is its normal; the host's 50 is normal too.
+    espeak_SetParameter(espeakRATE, 175 * options.rate / 50, 0);
+
+    if (!sentences.empty()) espeak_say(sentences[0]);
+    std::vector<double> latencies;
+    for (const std::string &sentence : sentences) {
+        g_espeak.have_first = false;
+        start = Clock::now();
+        espeak_say(sentence);
+        if (g_espeak.have_first) latencies.push_back(std::chrono::duration<double>(g_espeak.first - start).count() * 1000);
+    }
+    figures.first_chunk_median_ms = median(latencies);
+    figures.first_chunk_p95_ms = percentile(latencies, 95);
+    figures.first_chunk_max_ms = latencies.empty() ? NAN : *std::max_element(latencies.begin(), latencies.end());
+
+    if (options.long_text && !long_text.empty()) {
+        const bool phase_peak = reset_peak_rss();
+        g_espeak.have_first = false;
+        g_espeak.samples = 0;
+        const double cpu_start = process_cpu_seconds();
+        start = Clock::now();
+        espeak_say(long_text);
+        figures.long_wall_s = seconds_since(start);
+        figures.long_cpu_s = process_cpu_seconds() - cpu_start;
+        figures.long_first_chunk_ms = std::chrono::duration<double>(g_espeak.first - start).count() * 1000;
+        figures.long_audio_s = static_cast<double>(g_espeak.samples) / *sample_rate;
+        figures.peak_rss_mb = phase_peak ? peak_rss_mb() : NAN;
+    }
+    espeak_Terminate();
+    return figures;
+}
+
+// ---- report ----
+
+std::string cell(double value, int decimals) {
+    if (std::isnan(value)) return "-";
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+void row(const char *what, double ours, double theirs, int decimals, bool higher_is_better) {
+    std::string ratio = "-";
+    if (!std::isnan(ours) && !std::isnan(theirs) && ours > 0 && theirs > 0) {
+        ratio = cell(higher_is_better ? ours / theirs : theirs / ours, 2) + "x";
+    }
+    std::fprintf(g_report, "| %-40s | %12s | %12s | %9s |\n", what, cell(ours, decimals).c_str(),
+                 cell(theirs, decimals).c_str(), ratio.c_str());
+}
+
+std::string machine() {
+    std::string model;
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(cpuinfo, line)) {
+        if (line.rfind("model name", 0) == 0) {
+            model = line.substr(line.find(':') + 2);
+            break;
+        }
+    }
+    utsname name{};
+    uname(&name);
+    return model + ", " + std::to_string(std::thread::hardware_concurrency()) + " cores, " + name.sysname + " " +
+           name.release;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    const Options options = parse_options(argc, argv);
+    const std::string text = read_file(options.text_file);
+    const std::vector<std::string> sentences = short_sentences(text, options.sentences);
+    if (sentences.empty()) fail("the text holds no sentence of 5 to 25 Vietnamese words");
+    std::vector<std::u16string> wide_sentences;
+    for (const std::string &sentence : sentences) wide_sentences.push_back(to_utf16(sentence));
+    const std::u16string wide_text = to_utf16(text);
+
+    // The engine's trace lines (standard output) and decoder messages (standard error) go
+    // nowhere, as in a screen reader; the report and our errors keep copies of both.
+    std::fflush(nullptr);
+    const int report_fd = dup(STDOUT_FILENO);
+    const int errors_fd = dup(STDERR_FILENO);
+    if (report_fd < 0 || errors_fd < 0) fail("cannot duplicate standard output");
+    g_report = fdopen(report_fd, "w");
+    g_errors = fdopen(errors_fd, "w");
+    setvbuf(g_errors, nullptr, _IONBF, 0);
+    if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "w", stderr))
+        fail("cannot redirect standard output");
+
+    const Figures ours = measure_engine(options, wide_sentences, wide_text);
+    Figures theirs;
+    int espeak_rate = 0;
+    if (options.espeak) theirs = measure_espeak(options, sentences, text, &espeak_rate);
+
+    std::fprintf(g_report, "velorin-bench on %s\n", machine().c_str());
+    std::fprintf(g_report, "text: %s, %zu characters; %zu one-sentence requests of 5 to 25 words; rate %d (50 normal)\n",
+                 options.text_file.c_str(), wide_text.size(), sentences.size(), options.rate);
+    if (options.espeak)
+        std::fprintf(g_report, "espeak-ng %s, voice vi, %d Hz, synchronous to memory, buffer %d ms\n",
+                     espeak_Info(nullptr), espeak_rate, options.espeak_buffer_ms ? options.espeak_buffer_ms : 60);
+    std::fprintf(g_report, "\n| %-40s | %12s | %12s | %9s |\n", "", "velorin", "espeak-ng", "velorin is");
+    std::fprintf(g_report, "|%s|%s|%s|%s|\n", std::string(42, '-').c_str(), std::string(14, '-').c_str(),
+                 std::string(14, '-').c_str(), std::string(11, '-').c_str());
+    row("first chunk, one sentence, median (ms)", ours.first_chunk_median_ms, theirs.first_chunk_median_ms, 3, false);
+    row("first chunk, one sentence, p95 (ms)", ours.first_chunk_p95_ms, theirs.first_chunk_p95_ms, 3, false);
+    row("first chunk, one sentence, max (ms)", ours.first_chunk_max_ms, theirs.first_chunk_max_ms, 3, false);
+    if (options.long_text) {
+        row("long text: first chunk (ms)", ours.long_first_chunk_ms, theirs.long_first_chunk_ms, 1, false);
+        row("long text: audio (s)", ours.long_audio_s, theirs.long_audio_s, 0, true);
+        row("long text: wall time (s)", ours.long_wall_s, theirs.long_wall_s, 2, false);
+        row("long text: CPU time (s)", ours.long_cpu_s, theirs.long_cpu_s, 2, false);
+        row("real-time factor (audio s / CPU s)", ours.long_audio_s / ours.long_cpu_s,
+            theirs.long_audio_s / theirs.long_cpu_s, 0, true);
+        row("peak resident memory, long text (MB)", ours.peak_rss_mb, theirs.peak_rss_mb, 1, false);
+    }
+    row("voice load, first (ms)", ours.load_first_ms, theirs.load_first_ms, 2, false);
+    row("voice load, median of reloads (ms)", ours.load_ms, NAN, 2, false);
+    if (!ours.slowest.empty()) std::fprintf(g_report, "\nslowest to their first chunk (velorin):\n");
+    for (const auto &[ms, i] : ours.slowest) std::fprintf(g_report, "%8.3f ms  %s\n", ms, sentences[i].c_str());
+    std::fflush(g_report);
+    return 0;
+}
