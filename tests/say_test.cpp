@@ -84,12 +84,14 @@ TEST_F(SayTest, StreamsToStandardOutputWithoutTraceLines) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.size(), static_cast<size_t>(unit_bytes() + 13230 + 26460));
     EXPECT_EQ(r.out.find("cst_find_word"), std::string::npos);
+    EXPECT_EQ(r.err.find("Decoding"), std::string::npos) << "decoder messages shown without --verbose";
 
     r = run("--voice " + voice + " -o - --verbose", "ba");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.substr(0, 4), "RIFF");
     EXPECT_EQ(r.out.size(), static_cast<size_t>(44 + unit_bytes() + 13230 + 26460));
     EXPECT_NE(r.err.find("cst_find_word ba.0"), std::string::npos);
+    EXPECT_NE(r.err.find("Decoding"), std::string::npos);
 }
 
 TEST_F(SayTest, ReadsAFileAndSpeaksOneRequestPerLine) {

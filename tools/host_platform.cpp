@@ -87,23 +87,32 @@ FILE *duplicate_stdout_for_audio() {
 #endif
 }
 
-void redirect_stdout(bool to_stderr) {
+FILE *route_engine_output(bool verbose) {
     std::fflush(stdout);
-    // Whole trace lines, in step with what the engine writes to standard error.
-    if (to_stderr) std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    std::fflush(stderr);
+    if (verbose) {
+        // Whole trace lines, in step with what the engine writes to standard error.
+        std::setvbuf(stdout, nullptr, _IOLBF, 0);
 #if defined(_WIN32)
-    if (to_stderr) {
         _dup2(_fileno(stderr), _fileno(stdout));
-    } else {
-        std::freopen("NUL", "w", stdout);
-    }
 #else
-    if (to_stderr) {
         dup2(STDERR_FILENO, STDOUT_FILENO);
-    } else {
-        std::freopen("/dev/null", "w", stdout);
-    }
 #endif
+        return stderr;
+    }
+#if defined(_WIN32)
+    int fd = _dup(_fileno(stderr));
+    FILE *messages = fd < 0 ? nullptr : _fdopen(fd, "w");
+    const char *null_device = "NUL";
+#else
+    int fd = dup(STDERR_FILENO);
+    FILE *messages = fd < 0 ? nullptr : fdopen(fd, "w");
+    const char *null_device = "/dev/null";
+#endif
+    if (!messages) return stderr;
+    setvbuf(messages, nullptr, _IONBF, 0);
+    if (!std::freopen(null_device, "w", stdout) || !std::freopen(null_device, "w", stderr)) return messages;
+    return messages;
 }
 
 bool stderr_is_terminal() {

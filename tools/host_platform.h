@@ -15,8 +15,10 @@ std::string default_voice_path();
 
 // A stream on a copy of standard output for audio, before standard output is redirected.
 FILE *duplicate_stdout_for_audio();
-// Sends whatever the process writes to standard output to standard error (verbose) or nowhere.
-void redirect_stdout(bool to_stderr);
+// Routes what the engine writes: its trace lines (standard output) and decoder messages
+// (standard error) go to standard error when verbose, else nowhere. Returns the stream for
+// the program's own messages, a copy of the original standard error.
+FILE *route_engine_output(bool verbose);
 
 bool stderr_is_terminal();
 void set_binary_mode(FILE *stream);

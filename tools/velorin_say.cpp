@@ -36,7 +36,7 @@ const char kUsage[] =
     "      --volume N      volume in percent, 100 unchanged\n"
     "      --lines         one request per input line, like a screen reader's say-all\n"
     "      --raw           write bare 16-bit little-endian PCM instead of WAV\n"
-    "      --verbose       show the engine's trace lines on standard error\n"
+    "      --verbose       show the engine's trace lines and messages on standard error\n"
     "  -h, --help          show this help\n"
     "      --version       show the version\n";
 
@@ -54,8 +54,11 @@ struct Options {
     bool verbose = false;
 };
 
+// The program's own messages; the engine's go elsewhere once it is loaded.
+FILE *g_messages = stderr;
+
 [[noreturn]] void fail(const std::string &message) {
-    std::fprintf(stderr, "velorin-say: %s\n", message.c_str());
+    std::fprintf(g_messages, "velorin-say: %s\n", message.c_str());
     std::exit(1);
 }
 
@@ -349,7 +352,7 @@ int main(int argc, char **argv) {
         if (!g_sink.file) fail("cannot write " + options.output + ": " + std::strerror(errno));
         g_sink.seekable = true;
     }
-    redirect_stdout(options.verbose);
+    g_messages = route_engine_output(options.verbose);
     g_sink.raw = options.raw;
 
     unsigned char header[44];
@@ -371,7 +374,7 @@ int main(int argc, char **argv) {
         auto now = std::chrono::steady_clock::now();
         if (!final_line && now - last_progress < std::chrono::milliseconds(200)) return;
         last_progress = now;
-        std::fprintf(stderr, "\rvelorin-say: %zu/%zu requests, %.1f s of speech%s", done, requests.size(),
+        std::fprintf(g_messages, "\rvelorin-say: %zu/%zu requests, %.1f s of speech%s", done, requests.size(),
                      static_cast<double>(g_sink.bytes.load()) / bytes_per_second, final_line ? "\n" : "");
     };
 
