@@ -17,7 +17,8 @@ int fuzz_text_pipeline(const uint8_t *data, size_t size);
 // as the current voice and spoken from.
 int fuzz_voice_loader(const uint8_t *data, size_t size);
 
-// The bytes as one unit's Speex-in-Ogg stream: decoded, then given rate, pitch and volume.
+// The bytes as one unit's Speex-in-Ogg stream, every whole page's checksum set right: decoded, then
+// given rate, pitch and volume.
 int fuzz_unit_decoder(const uint8_t *data, size_t size);
 
 // Syllables (AsciiForm) of the small voice that the text pipeline speaks with.
