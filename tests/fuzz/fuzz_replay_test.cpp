@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,9 @@ struct FuzzTarget {
     const char *name;
     int (*entry)(const uint8_t *data, size_t size);
 };
+
+// Test names and messages show the target's name rather than the record's bytes.
+void PrintTo(const FuzzTarget &target, std::ostream *out) { *out << target.name; }
 
 const FuzzTarget kTargets[] = {
     {"text_pipeline", fuzz_text_pipeline},
