@@ -23,7 +23,21 @@ const LetterRow letter_table[kLetterTableRows] = {
 
 namespace {
 
+char16_t smallest_table_letter() {
+    char16_t smallest = 0xFFFF;
+    for (const LetterRow &row : letter_table) {
+        if (row.capital_letter < smallest) smallest = row.capital_letter;
+        if (row.small_letter < smallest) smallest = row.small_letter;
+    }
+    return smallest;
+}
+
+// Everything below it (plain ASCII above all) is in no row. Before this is set it is 0, which
+// only costs the search.
+const char16_t g_smallest_table_letter = smallest_table_letter();
+
 const LetterRow *find_letter_row(char16_t ch) {
+    if (ch < g_smallest_table_letter) return nullptr;
     // The capital column is searched before the small one.
     for (const LetterRow &row : letter_table) {
         if (row.capital_letter == ch) return &row;

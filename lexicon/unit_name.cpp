@@ -52,16 +52,51 @@ void copy_part(char *out, const char *entry) { std::strcpy(out, entry ? entry : 
 
 }  // namespace
 
-bool is_known_unit(const char16_t *word) {
+namespace {
+
+// The test behind is_known_unit. Leaves the word's syllable in name (with ".0" after it) and its
+// length in *syllable_length; *has_form is false when the word has no 8-bit form.
+bool lookup_position_zero(const char16_t *word, char (&name)[kUnitNameCapacity], size_t *syllable_length,
+                          bool *has_form) {
+    *has_form = false;
+    *syllable_length = 0;
     size_t length = 0;
     while (word && word[length] != 0) {
         if (++length > static_cast<size_t>(kMaxSyllableChars)) return false;
     }
-    char name[kUnitNameCapacity];
     // A word with no 8-bit form asks for ".0", which no voice holds.
-    if (!syllable_ascii(word, name, kUnitNameCapacity - 2)) name[0] = 0;
-    std::strcat(name, ".0");
+    *has_form = syllable_ascii(word, name, kUnitNameCapacity - 2);
+    if (!*has_form) name[0] = 0;
+    *syllable_length = std::strlen(name);
+    std::memcpy(name + *syllable_length, ".0", 3);
     return unit_exists(name) == 0;
+}
+
+}  // namespace
+
+bool is_known_unit(const char16_t *word) {
+    char name[kUnitNameCapacity];
+    size_t syllable_length = 0;
+    bool has_form = false;
+    return lookup_position_zero(word, name, &syllable_length, &has_form);
+}
+
+int known_unit_name(const char16_t *word, int position, char *out, size_t capacity) {
+    char name[kUnitNameCapacity];
+    size_t length = 0;
+    bool has_form = false;
+    if (!lookup_position_zero(word, name, &length, &has_form) || !has_form || !out) return -1;
+    if (position >= 0 && position <= 9) {
+        if (length + 3 > capacity) return -1;
+        std::memcpy(out, name, length);
+        out[length] = '.';
+        out[length + 1] = static_cast<char>('0' + position);
+        out[length + 2] = 0;
+        return 0;
+    }
+    name[length] = 0;
+    const int written = std::snprintf(out, capacity, "%s.%d", name, position);
+    return written > 0 && static_cast<size_t>(written) < capacity ? 0 : -1;
 }
 
 int make_unit_name(const char16_t *word, int position, char *out, size_t capacity) {

@@ -18,6 +18,11 @@ bool is_known_unit(const char16_t *word);
 // no 8-bit form or its name does not fit.
 int make_unit_name(const char16_t *word, int position, char *out, size_t capacity);
 
+// is_known_unit and then make_unit_name with one conversion of the word: 0 with the name in out,
+// or -1 when the word is not a known unit or its name does not fit. The lookup writes the same
+// trace line as is_known_unit.
+int known_unit_name(const char16_t *word, int position, char *out, size_t capacity);
+
 // Sets the current onset and final from a unit name (its syllable part: all but the last two
 // characters).
 void parse_syllable(const char *name);

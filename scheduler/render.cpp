@@ -60,8 +60,8 @@ void render_next_item(ChunkBuffer &chunk) {
         }
 
         char name[kUnitNameCapacity];
-        if (!is_known_unit(item->norm_text.c_str()) ||
-            make_unit_name(item->norm_text.c_str(), item->position, name, sizeof name) != 0) {
+        // The known-unit test again: the voice may have changed since normalization.
+        if (known_unit_name(item->norm_text.c_str(), item->position, name, sizeof name) != 0) {
             advance_cursor();
             continue;
         }

@@ -21,6 +21,33 @@ constexpr int kFrameBufferSamples = 2000;
 // Trims beyond this are far past any frame; clamping keeps the sums below in range.
 constexpr int64_t kTrimBound = int64_t{1} << 50;
 
+// Standard error is unbuffered: the messages about one packet are gathered here and written with
+// one call when the buffer goes out of scope, instead of one call per piece.
+struct MessageBuffer {
+    char text[512];
+    size_t used = 0;
+    MessageBuffer() = default;
+    MessageBuffer(const MessageBuffer &) = delete;
+    MessageBuffer &operator=(const MessageBuffer &) = delete;
+    ~MessageBuffer() { flush(); }
+    void add(const void *bytes, size_t length) {
+        if (length > sizeof text - used) {
+            flush();
+            if (length > sizeof text) {
+                std::fwrite(bytes, 1, length, stderr);
+                return;
+            }
+        }
+        std::memcpy(text + used, bytes, length);
+        used += length;
+    }
+    void add(const char *line) { add(line, std::strlen(line)); }
+    void flush() {
+        if (used > 0) std::fwrite(text, 1, used, stderr);
+        used = 0;
+    }
+};
+
 uint32_t read_le32(const unsigned char *p) {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
            static_cast<uint32_t>(p[3]) << 24;
@@ -97,17 +124,25 @@ void *read_speex_header(const unsigned char *packet, int bytes, SpeexStreamSetup
         callback.data = stereo;
         speex_decoder_ctl(decoder, SPEEX_SET_HANDLER, &callback);
     }
-    std::fprintf(stderr, "Decoding %d Hz audio using %s mode", setup->stream_rate, mode->modeName);
-    std::fprintf(stderr, setup->stream_channels == 1 ? " (mono" : " (stereo");
-    std::fprintf(stderr, header->vbr ? ", VBR)\n" : ")\n");
+    {
+        MessageBuffer message;
+        char rate_text[64];
+        std::snprintf(rate_text, sizeof rate_text, "Decoding %d Hz audio using ", setup->stream_rate);
+        message.add(rate_text);
+        message.add(mode->modeName ? mode->modeName : "(null)");
+        message.add(" mode");
+        message.add(setup->stream_channels == 1 ? " (mono" : " (stereo");
+        message.add(header->vbr ? ", VBR)\n" : ")\n");
+    }
     setup->extra_header_count = header->extra_headers;
     speex_header_free(header);
     return decoder;
 }
 
 void report_comments(const unsigned char *packet, int bytes) {
+    MessageBuffer message;
     if (!packet || bytes < 8) {
-        std::fprintf(stderr, "Invalid/corrupted comments\n");
+        message.add("Invalid/corrupted comments\n");
         return;
     }
     const size_t end = static_cast<size_t>(bytes);
@@ -118,17 +153,17 @@ void report_comments(const unsigned char *packet, int bytes) {
         const uint32_t length = read_le32(packet + at);
         at += 4;
         if ((length & 0x80000000u) || length > end - at) return false;
-        std::fwrite(packet + at, 1, length, stderr);
-        std::fprintf(stderr, "\n");
+        message.add(packet + at, length);
+        message.add("\n");
         at += length;
         return true;
     };
     if (!print_text()) {
-        std::fprintf(stderr, "Invalid/corrupted comments\n");
+        message.add("Invalid/corrupted comments\n");
         return;
     }
     if (end - at < 4) {
-        std::fprintf(stderr, "Invalid/corrupted comments\n");
+        message.add("Invalid/corrupted comments\n");
         return;
     }
     const uint32_t comment_count = read_le32(packet + at);
@@ -136,7 +171,7 @@ void report_comments(const unsigned char *packet, int bytes) {
     if (comment_count & 0x80000000u) return;
     for (uint32_t i = 0; i < comment_count; i++) {
         if (!print_text()) {
-            std::fprintf(stderr, "Invalid/corrupted comments\n");
+            message.add("Invalid/corrupted comments\n");
             return;
         }
     }
@@ -150,8 +185,10 @@ int decode_unit(const unsigned char *bytes, int count, unsigned char *out, int l
     ogg_sync_init(&sync);
     ogg_stream_state stream;
     bool have_stream = false;
+    // The bits read each packet where Ogg holds it: no copy and no buffer of their own.
+    char no_bits = 0;
     SpeexBits bits;
-    speex_bits_init(&bits);
+    speex_bits_init_buffer(&bits, &no_bits, 0);
     void *decoder = nullptr;
     SpeexStereoState stereo = SPEEX_STEREO_STATE_INIT;
     SpeexStreamSetup setup;
@@ -216,8 +253,7 @@ int decode_unit(const unsigned char *bytes, int count, unsigned char *out, int l
                     } else {
                         audio_packet_in_page++;
                         if (packet.e_o_s) stream_ended = true;
-                        speex_bits_read_from(&bits, reinterpret_cast<char *>(packet.packet),
-                                             static_cast<int>(packet.bytes));
+                        speex_bits_set_bit_buffer(&bits, packet.packet, static_cast<int>(packet.bytes));
                         const int frame_samples = setup.frame_samples;
                         const int channels = setup.stream_channels;
                         if (frame_samples <= 0 || frame_samples * channels > kFrameBufferSamples) break;

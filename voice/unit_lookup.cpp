@@ -3,11 +3,64 @@
 
 #include "voice/voice_file.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include <fcntl.h>
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+// The trace line of a lookup, written with one call and no format to parse: it is written for
+// every syllable, and standard output may be a pipe that someone reads.
+void trace_lookup(const char *name) {
+    static const char kPrefix[] = "cst_find_word ";
+    constexpr size_t kPrefixLength = sizeof kPrefix - 1;
+    char line[96];
+    const size_t length = std::strlen(name);
+    if (length > sizeof line - kPrefixLength - 1) {
+        std::printf("%s%s\n", kPrefix, name);
+        return;
+    }
+    std::memcpy(line, kPrefix, kPrefixLength);
+    std::memcpy(line + kPrefixLength, name, length);
+    line[kPrefixLength + length] = '\n';
+    std::fwrite(line, 1, kPrefixLength + length + 1, stdout);
+}
+
+// One open, one positioned read and one close, straight into the caller's buffer: no stream
+// record is allocated and no stream buffer stands between the file and the unit.
+bool read_file_bytes(const char *path, int32_t offset, unsigned char *buffer, int size) {
+#if defined(_WIN32)
+    const int file = _open(path, _O_RDONLY | _O_BINARY);
+    if (file < 0) return false;
+    const bool ok = _lseeki64(file, offset, SEEK_SET) == offset && _read(file, buffer, static_cast<unsigned>(size)) == size;
+    _close(file);
+    return ok;
+#else
+    const int file = open(path, O_RDONLY | O_CLOEXEC);
+    if (file < 0) return false;
+    int got = 0;
+    while (got < size) {
+        const ssize_t n = pread(file, buffer + got, static_cast<size_t>(size - got), static_cast<off_t>(offset) + got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<int>(n);
+    }
+    close(file);
+    return got == size;
+#endif
+}
+
+}  // namespace
+
 int cst_find_word(const VoiceDatabase *voice, const char *name) {
-    std::printf("cst_find_word %s\n", name ? name : "(null)");
+    trace_lookup(name ? name : "(null)");
     if (!voice || !name || voice->unit_count <= 0) return -1;
     int lo = 0;
     int hi = voice->unit_count - 1;
@@ -42,12 +95,7 @@ int voice_unit_audio(const VoiceDatabase *voice, const char *name, unsigned char
     const UnitEntry &entry = voice->units[position];
     const int size = entry.size;
     if (size < 0 || size > capacity) return -1;
-    FILE *file = std::fopen(voice->path, "rb");
-    if (!file) return -1;
-    size_t got = 0;
-    if (std::fseek(file, entry.offset, SEEK_SET) == 0) got = std::fread(buffer, 1, static_cast<size_t>(size), file);
-    std::fclose(file);
-    return got == static_cast<size_t>(size) ? size : -1;
+    return read_file_bytes(voice->path, entry.offset, buffer, size) ? size : -1;
 }
 
 int get_unit_audio(const char *name, unsigned char *buffer, int capacity) {

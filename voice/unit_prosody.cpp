@@ -49,6 +49,12 @@ void apply_edge_fades(int16_t *samples, int count, int sample_rate, int channels
     apply_edge_fades_bytes(reinterpret_cast<unsigned char *>(samples), count, sample_rate, channels);
 }
 
+bool prosody_is_identity(float speed, float pitch, float rate, float volume, int sample_rate, int channels) {
+    // sonic copies its input straight through at these factors, and the output is cut at the input's length.
+    return speed == 1.0f && pitch == 1.0f && rate == 1.0f && volume == 1.0f && sample_rate >= kSonicMinSampleRate &&
+           channels >= 1;
+}
+
 int apply_prosody(const unsigned char *pcm, int count, unsigned char *dest, int limit, float speed, float pitch,
                   float rate, float volume, int chord_pitch, int quality, int sample_rate, int channels) {
     if (sample_rate < kSonicMinSampleRate || channels <= 0) return -1;

@@ -12,6 +12,10 @@
 int apply_prosody(const unsigned char *pcm, int count, unsigned char *dest, int limit, float speed, float pitch,
                   float rate, float volume, int chord_pitch, int quality, int sample_rate, int channels);
 
+// True when apply_prosody with these arguments (chord pitch on) would accept them and hand whole
+// frames back unchanged apart from the edge fades: every factor exactly 1.
+bool prosody_is_identity(float speed, float pitch, float rate, float volume, int sample_rate, int channels);
+
 // Fades the first and last L = sample_rate / 800 frames of interleaved samples: frame i from either
 // end is scaled by i / L and truncated toward zero. Units shorter than 2 x L frames are left alone.
 void apply_edge_fades(int16_t *samples, int count, int sample_rate, int channels);

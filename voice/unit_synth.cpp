@@ -32,15 +32,26 @@ int synthesize_unit(const char *unit_name, unsigned char *dest, int limit, int r
     const int channels = voice_channels();
     const int size = get_unit_audio(unit_name, g_unit_buffer, kUnitBufferBytes);
     if (size < 0) return -1;
+    const float speed = percent_factor(rate, kRatePercentMin, kRatePercentMax);
+    const float pitch_factor = percent_factor(pitch, kPitchPercentMin, kPitchPercentMax);
+    const float volume_factor = percent_factor(volume, kVolumePercentMin, kVolumePercentMax);
+    // At normal rate, pitch and volume the prosody step changes nothing but the fades, and a
+    // destination with room for any decoded unit would never cut it: decode straight into it.
+    const bool direct = dest && limit >= kPcmBufferBytes &&
+                        prosody_is_identity(speed, pitch_factor, 1.0f, volume_factor, sample_rate, channels);
+    unsigned char *pcm = direct ? dest : g_pcm_buffer;
     SpeexStreamSetup stream;
-    const int decoded = decode_unit(g_unit_buffer, size, g_pcm_buffer, kPcmBufferBytes, &stream);
+    const int decoded = decode_unit(g_unit_buffer, size, pcm, kPcmBufferBytes, &stream);
     if (decoded <= 0) return decoded;
     if (stream.stream_channels != channels) {
         std::fprintf(stderr, "Unit %s has %d channels, the voice %d\n", unit_name, stream.stream_channels, channels);
         return -1;
     }
+    if (direct) {
+        apply_edge_fades_bytes(dest, decoded / 2, sample_rate, channels);
+        return decoded;
+    }
     // A unit recorded at another rate than the voice declares plays at the voice's rate.
-    return apply_prosody(g_pcm_buffer, decoded, dest, limit, percent_factor(rate, kRatePercentMin, kRatePercentMax),
-                         percent_factor(pitch, kPitchPercentMin, kPitchPercentMax), 1.0f,
-                         percent_factor(volume, kVolumePercentMin, kVolumePercentMax), 1, 0, sample_rate, channels);
+    return apply_prosody(g_pcm_buffer, decoded, dest, limit, speed, pitch_factor, 1.0f, volume_factor, 1, 0,
+                         sample_rate, channels);
 }

@@ -28,36 +28,114 @@ char *copy_string(const char *text) {
     return copy;
 }
 
-// A field that must lie in 0..32767; -1 for anything else, including a short read.
-int read_field(FILE *file) {
-    int value = read_int16(file);
-    return value >= 0 ? value : -1;
-}
-
 bool names_ascending(const UnitEntry &a, const UnitEntry &b) {
     // strcmp compares as unsigned bytes.
     return std::strcmp(a.name, b.name) < 0;
 }
 
+// The file read in large blocks: unit records lie about a kilobyte apart, so one read brings in
+// dozens of names and sizes, and the audio between them is passed over in memory. Audio that
+// reaches past the block is skipped with a seek.
+constexpr int kLoadBlockBytes = 1 << 16;
+
+struct BlockReader {
+    FILE *file;
+    unsigned char *block;
+    long block_start = 0;  // file offset of block[0]
+    int filled = 0;
+    int at = 0;
+
+    long tell() const { return block_start + at; }
+
+    // Moves whatever is unread to the front and reads on after it; false when nothing more came.
+    bool refill() {
+        const int unread = filled - at;
+        std::memmove(block, block + at, static_cast<size_t>(unread));
+        block_start += at;
+        at = 0;
+        filled = unread;
+        const size_t got = std::fread(block + filled, 1, static_cast<size_t>(kLoadBlockBytes - filled), file);
+        filled += static_cast<int>(got);
+        return got > 0;
+    }
+
+    bool read(void *out, int count) {
+        while (filled - at < count) {
+            if (count > kLoadBlockBytes || !refill()) return false;
+        }
+        std::memcpy(out, block + at, static_cast<size_t>(count));
+        at += count;
+        return true;
+    }
+
+    bool skip(int count) {
+        if (count <= filled - at) {
+            at += count;
+            return true;
+        }
+        const long target = tell() + count;
+        // Audio that ends within the next block is read past rather than sought over.
+        if (target - (block_start + filled) < kLoadBlockBytes / 2) {
+            const int beyond = static_cast<int>(target - (block_start + filled));
+            block_start += filled;
+            filled = at = 0;
+            filled = static_cast<int>(std::fread(block, 1, kLoadBlockBytes, file));
+            if (filled >= beyond) {
+                at = beyond;
+                return true;
+            }
+        }
+        if (std::fseek(file, target, SEEK_SET) != 0) return false;
+        block_start = target;
+        filled = at = 0;
+        return true;
+    }
+
+    // read_int16 and read_string over the block.
+    int int16() {
+        unsigned char bytes[2];
+        if (!read(bytes, 2)) return kReadInt16Failed;
+        unsigned value = g_big_endian ? (bytes[0] << 8 | bytes[1]) : (bytes[1] << 8 | bytes[0]);
+        return static_cast<int16_t>(static_cast<uint16_t>(value));
+    }
+    // A field that must lie in 0..32767; -1 for anything else, including a short read.
+    int field() {
+        int value = int16();
+        return value >= 0 ? value : -1;
+    }
+    char *string() {
+        int length = int16();
+        if (length < 0) return nullptr;
+        char *text = static_cast<char *>(must_alloc(length + 1));
+        if (!text) return nullptr;
+        if (!read(text, length)) {
+            std::free(text);
+            return nullptr;
+        }
+        text[length] = '\0';
+        return text;
+    }
+};
+
 // Everything after the magic and mark; false when the file breaks the format.
-bool read_body(FILE *file, long file_size, VoiceDatabase *voice) {
-    voice->header_text_1 = read_string(file);
+bool read_body(BlockReader &file, long file_size, VoiceDatabase *voice) {
+    voice->header_text_1 = file.string();
     if (!voice->header_text_1) return false;
-    voice->header_text_2 = read_string(file);
+    voice->header_text_2 = file.string();
     if (!voice->header_text_2) return false;
-    int header_value = read_int16(file);
+    int header_value = file.int16();
     if (header_value == kReadInt16Failed) return false;
     voice->header_value = header_value;
-    voice->header_text_3 = read_string(file);
+    voice->header_text_3 = file.string();
     if (!voice->header_text_3) return false;
-    voice->header_text_4 = read_string(file);
+    voice->header_text_4 = file.string();
     if (!voice->header_text_4) return false;
-    voice->header_text_5 = read_string(file);
+    voice->header_text_5 = file.string();
     if (!voice->header_text_5) return false;
 
-    int sample_rate = read_field(file);
-    int channels = read_field(file);
-    int syllable_count = read_field(file);
+    int sample_rate = file.field();
+    int channels = file.field();
+    int syllable_count = file.field();
     if (sample_rate <= 0 || channels <= 0) return false;
     if (syllable_count < 0 || syllable_count > kVoiceMaxSyllables) return false;
     voice->sample_rate = sample_rate;
@@ -67,18 +145,18 @@ bool read_body(FILE *file, long file_size, VoiceDatabase *voice) {
     const int unit_count = 4 * syllable_count;
     for (int i = 0; i < unit_count; i++) {
         UnitEntry &entry = voice->units[i];
-        entry.name = read_string(file);
+        entry.name = file.string();
         if (!entry.name) return false;
         // Counted now so that voice_free releases the name even if the record is cut short.
         voice->unit_count = i + 1;
         rewrite_unit_name(entry.name);
-        int size = read_field(file);
+        int size = file.field();
         if (size < 0) return false;
-        long offset = std::ftell(file);
+        long offset = file.tell();
         if (offset < 0 || offset > file_size - size) return false;  // audio runs past the end
         entry.size = size;
         entry.offset = static_cast<int32_t>(offset);
-        if (std::fseek(file, size, SEEK_CUR) != 0) return false;
+        if (!file.skip(size)) return false;
     }
     return true;
 }
@@ -167,20 +245,32 @@ VoiceDatabase *voice_load(const char *path) {
         return nullptr;
     }
     FILE *file = std::fopen(path, "rb");
-    if (!file) {
+    unsigned char *block = static_cast<unsigned char *>(must_alloc(kLoadBlockBytes));
+    if (!file || !block) {
+        if (file) std::fclose(file);
+        std::free(block);
         voice_free(voice);
         return nullptr;
     }
+    // The block is the only buffer: every read goes straight into it.
+    std::setvbuf(file, nullptr, _IONBF, 0);
     long file_size = -1;
     if (std::fseek(file, 0, SEEK_END) == 0) file_size = std::ftell(file);
-    bool ok = file_size >= 0 && std::fseek(file, 0, SEEK_SET) == 0 && voice_check_header(file) == 0 &&
-              read_body(file, file_size, voice);
+    bool ok = file_size >= 0 && std::fseek(file, 0, SEEK_SET) == 0 && voice_check_header(file) == 0;
+    if (ok) {
+        BlockReader reader{file, block};
+        reader.block_start = std::ftell(file);
+        ok = reader.block_start >= 0 && read_body(reader, file_size, voice);
+    }
     std::fclose(file);
+    std::free(block);
     if (!ok) {
         voice_free(voice);
         return nullptr;
     }
-    std::sort(voice->units, voice->units + voice->unit_count, names_ascending);
+    // A voice written in index order needs no sort.
+    if (!std::is_sorted(voice->units, voice->units + voice->unit_count, names_ascending))
+        std::sort(voice->units, voice->units + voice->unit_count, names_ascending);
     return voice;
 }
 
