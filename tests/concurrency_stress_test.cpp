@@ -62,6 +62,10 @@ struct StressState {
 };
 
 StressState *g_state = nullptr;
+// Set once the host threads have stopped: the callback no longer calls back in, since a Terminate
+// from it would leave the last requests queued until a SpeakText that never comes.
+std::atomic<bool> g_draining{false};
+std::atomic<int> g_calling_in{0};  // callbacks inside random_entry
 
 void speak(std::mt19937 &random) {
     std::lock_guard<std::mutex> lock(g_state->mutex);
@@ -133,7 +137,11 @@ int stress_callback(char *pcm, int bytes) {
     (void)touch;
     switch (random() % 8) {
     case 0: std::this_thread::sleep_for(std::chrono::milliseconds(1 + random() % 4)); break;  // a slow host
-    case 1: random_entry(random, true); break;                                                  // calls back in
+    case 1:  // calls back in
+        g_calling_in++;
+        if (!g_draining.load()) random_entry(random, true);
+        g_calling_in--;
+        break;
     default: break;
     }
     return 0;
@@ -149,6 +157,7 @@ struct ConcurrencyStress : testing::Test {
         std::string path = build_test_voice(dir, {"xin", "cha`o", "ba", "hai"}, options);
         ASSERT_EQ(Init(path.c_str()), 0);
         g_state = &state;
+        g_draining.store(false);
         settings_reset();
     }
     void TearDown() override {
@@ -183,11 +192,14 @@ TEST_F(ConcurrencyStress, RandomEntriesFromManyThreads) {
     for (std::thread &host : hosts) host.join();
 
     // Speech ends: a last request starts a worker for whatever Terminate left queued.
+    g_draining.store(true);
+    while (g_calling_in.load() > 0) std::this_thread::yield();
     velorin_init_synth(stress_callback);
     SetRate(100);
     std::mt19937 random(1);
     speak(random);
-    ASSERT_TRUE(wait_until_quiet(std::chrono::seconds(60))) << "speech did not end";
+    ASSERT_TRUE(wait_until_quiet(std::chrono::seconds(60)))
+        << "speech did not end: GetLastIndex " << GetLastIndex() << ", worker running " << worker_running();
     velorin_terminate_synth();
 
     // Nothing is left behind: no request, no item, no worker.
