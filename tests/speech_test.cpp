@@ -85,9 +85,14 @@ TEST_F(SpeechTest, CancelWithNothingQueuedThenSpeakNormally) {
 }
 
 TEST_F(SpeechTest, CancelInsideTheCallbackStopsAfterThatChunk) {
-    capture_start([](const CapturedChunk &) { cancel_speech(); });
+    std::atomic<bool> all_queued{false};
+    capture_start([&](const CapturedChunk &) {
+        while (!all_queued.load()) std::this_thread::yield();
+        cancel_speech();
+    });
     speak_text(u"a, b, c, d.", 1);
     speak_text(u"e", 2);
+    all_queued.store(true);
     ASSERT_TRUE(wait_until_quiet());
     EXPECT_EQ(captured_chunks().size(), 1u);
 }
@@ -126,11 +131,14 @@ TEST_F(SpeechTest, TerminateThenSpeakTextSpeaksLeftoversFirst) {
 
 TEST_F(SpeechTest, TerminateKeepsTheOtherQueuedRequests) {
     std::atomic<int> calls{0};
+    std::atomic<bool> all_queued{false};
     capture_start([&](const CapturedChunk &) {
+        while (!all_queued.load()) std::this_thread::yield();
         if (calls++ == 0) terminate_speech();
     });
     speak_text(u"a", 1);
     speak_text(u"b", 2);
+    all_queued.store(true);
     while (worker_running()) std::this_thread::yield();
     EXPECT_EQ(last_index(), 2);
     capture_start();
