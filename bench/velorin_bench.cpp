@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 #include "api/velorin_nvda.h"
+#include "tools/engine_host.h"
 #include "tools/host_platform.h"
 
 namespace {
@@ -253,15 +254,6 @@ struct Figures {
 
 // ---- the engine, through its exports ----
 
-struct Engine {
-    VelorinInitFn init;
-    VelorinInitSynthFn init_synth;
-    VelorinSetIntFn set_rate;
-    VelorinSpeakTextFn speak_text;
-    VelorinGetIntFn get_last_index;
-    VelorinVoidFn terminate_synth;
-};
-
 struct Capture {
     std::atomic<int64_t> first_ns{-1};  // steady clock of the first chunk of the current request
     std::atomic<uint64_t> bytes{0};
@@ -282,26 +274,14 @@ int receive_chunk(char *, int bytes) {
     return 0;
 }
 
-Engine load_engine(const std::string &path) {
+EngineEntries load_engine(const std::string &path) {
+    EngineEntries engine{};
     std::string error;
-    void *library = load_library(path, &error);
-    if (!library) fail("cannot load the engine library " + path + ": " + error);
-    auto get = [&](const char *name) {
-        void *entry = library_entry(library, name);
-        if (!entry) fail(path + " has no entry " + name);
-        return entry;
-    };
-    Engine engine{};
-    engine.init = reinterpret_cast<VelorinInitFn>(get(VELORIN_NAME_INIT));
-    engine.init_synth = reinterpret_cast<VelorinInitSynthFn>(get(VELORIN_NAME_INIT_SYNTH));
-    engine.set_rate = reinterpret_cast<VelorinSetIntFn>(get(VELORIN_NAME_SET_RATE));
-    engine.speak_text = reinterpret_cast<VelorinSpeakTextFn>(get(VELORIN_NAME_SPEAK_TEXT));
-    engine.get_last_index = reinterpret_cast<VelorinGetIntFn>(get(VELORIN_NAME_GET_LAST_INDEX));
-    engine.terminate_synth = reinterpret_cast<VelorinVoidFn>(get(VELORIN_NAME_TERMINATE_SYNTH));
+    if (load_engine_entries(path, &engine, &error) != 0) fail(error);
     return engine;
 }
 
-void wait_until_spoken(const Engine &engine, std::chrono::microseconds poll) {
+void wait_until_spoken(const EngineEntries &engine, std::chrono::microseconds poll) {
     while (engine.get_last_index() != -1) std::this_thread::sleep_for(poll);
 }
 
@@ -311,34 +291,10 @@ std::string respelled(const std::string &path) {
     return slash == std::string::npos ? "./" + path : path.substr(0, slash) + "/./" + path.substr(slash + 1);
 }
 
-struct VoiceFormat {
-    int sample_rate = 0;
-    int channels = 0;
-};
-
-VoiceFormat read_voice_format(const std::string &path) {
-    std::ifstream file(path, std::ios::binary);
-    char magic[19];
-    unsigned char mark[2];
-    if (!file.read(magic, sizeof magic) || !file.read(reinterpret_cast<char *>(mark), 2))
-        fail(path + " is not a voice file");
-    const bool little = mark[0] == 1;
-    auto int16 = [&]() {
-        unsigned char b[2] = {0, 0};
-        file.read(reinterpret_cast<char *>(b), 2);
-        return static_cast<int>(static_cast<int16_t>(little ? (b[0] | b[1] << 8) : (b[1] | b[0] << 8)));
-    };
-    auto skip_string = [&]() { file.seekg(int16(), std::ios::cur); };
-    skip_string();
-    skip_string();
-    int16();
-    skip_string();
-    skip_string();
-    skip_string();
+VoiceFormat voice_format(const std::string &path) {
     VoiceFormat format;
-    format.sample_rate = int16();
-    format.channels = int16();
-    if (!file || format.sample_rate <= 0 || format.channels <= 0) fail(path + " has a broken header");
+    std::string error;
+    if (read_voice_format(path, &format, &error) != 0) fail(error);
     return format;
 }
 
@@ -347,8 +303,8 @@ Figures measure_engine(const Options &options, const std::vector<std::u16string>
     Figures figures;
     const std::string voice = options.voice.empty() ? default_voice_path() : options.voice;
     if (voice.empty()) fail("no voice: give one with --voice (the default voice has not been built)");
-    const VoiceFormat format = read_voice_format(voice);
-    const Engine engine = load_engine(options.library.empty() ? default_library_path() : options.library);
+    const VoiceFormat format = voice_format(voice);
+    const EngineEntries engine = load_engine(options.library.empty() ? default_library_path() : options.library);
 
     Clock::time_point start = Clock::now();
     if (engine.init(voice.c_str()) != 0) fail("cannot load the voice " + voice);

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "api/velorin_nvda.h"
+#include "tools/engine_host.h"
 #include "tools/host_platform.h"
 
 namespace {
@@ -186,47 +187,6 @@ bool utf8_to_utf16(const std::string &in, std::u16string *out, size_t *bad_offse
     return true;
 }
 
-struct VoiceFormat {
-    int sample_rate;
-    int channels;
-};
-
-// The library announces neither rate nor channels: both come from the voice file's header.
-bool read_voice_format(const std::string &path, VoiceFormat *format, std::string *error) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        *error = "cannot open voice " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    char magic[19];
-    unsigned char mark[2];
-    if (!file.read(magic, sizeof magic) || std::memcmp(magic, "VELORIN_DATA-v2.5.0", 19) != 0 ||
-        !file.read(reinterpret_cast<char *>(mark), 2) || !((mark[0] == 1 && mark[1] == 0) || (mark[0] == 0 && mark[1] == 1))) {
-        *error = path + " is not a Velorin voice file";
-        return false;
-    }
-    bool little = mark[0] == 1;
-    auto read_int16 = [&](int *value) {
-        unsigned char b[2];
-        if (!file.read(reinterpret_cast<char *>(b), 2)) return false;
-        *value = static_cast<int16_t>(little ? (b[0] | b[1] << 8) : (b[1] | b[0] << 8));
-        return true;
-    };
-    auto skip_string = [&]() {
-        int length = 0;
-        if (!read_int16(&length) || length < 0) return false;
-        return static_cast<bool>(file.seekg(length, std::ios::cur));
-    };
-    int ignored = 0;
-    if (!skip_string() || !skip_string() || !read_int16(&ignored) || !skip_string() || !skip_string() ||
-        !skip_string() || !read_int16(&format->sample_rate) || !read_int16(&format->channels) ||
-        format->sample_rate <= 0 || format->channels <= 0 || format->channels > 2) {
-        *error = "voice " + path + " has a broken header";
-        return false;
-    }
-    return true;
-}
-
 // Where the audio goes. Written from the engine's worker thread inside the callback.
 struct AudioSink {
     FILE *file = nullptr;
@@ -274,36 +234,6 @@ int receive_audio(char *pcm, int bytes) {
     return 0;
 }
 
-struct Engine {
-    VelorinInitFn init;
-    VelorinInitSynthFn init_synth;
-    VelorinSetIntFn set_rate, set_pitch, set_volume;
-    VelorinSpeakTextFn speak_text;
-    VelorinGetIntFn get_last_index;
-    VelorinVoidFn terminate_synth;
-};
-
-Engine load_engine(const std::string &path) {
-    std::string error;
-    void *library = load_library(path, &error);
-    if (!library) fail("cannot load the engine library " + path + ": " + error);
-    Engine engine{};
-    auto get = [&](const char *name) {
-        void *entry = library_entry(library, name);
-        if (!entry) fail(path + " has no entry " + name);
-        return entry;
-    };
-    engine.init = reinterpret_cast<VelorinInitFn>(get(VELORIN_NAME_INIT));
-    engine.init_synth = reinterpret_cast<VelorinInitSynthFn>(get(VELORIN_NAME_INIT_SYNTH));
-    engine.set_rate = reinterpret_cast<VelorinSetIntFn>(get(VELORIN_NAME_SET_RATE));
-    engine.set_pitch = reinterpret_cast<VelorinSetIntFn>(get(VELORIN_NAME_SET_PITCH));
-    engine.set_volume = reinterpret_cast<VelorinSetIntFn>(get(VELORIN_NAME_SET_VOLUME));
-    engine.speak_text = reinterpret_cast<VelorinSpeakTextFn>(get(VELORIN_NAME_SPEAK_TEXT));
-    engine.get_last_index = reinterpret_cast<VelorinGetIntFn>(get(VELORIN_NAME_GET_LAST_INDEX));
-    engine.terminate_synth = reinterpret_cast<VelorinVoidFn>(get(VELORIN_NAME_TERMINATE_SYNTH));
-    return engine;
-}
-
 std::vector<std::u16string> split_requests(const std::u16string &text, bool lines) {
     std::vector<std::u16string> requests;
     if (!lines) {
@@ -335,12 +265,13 @@ int main(int argc, char **argv) {
 
     std::string voice = options.voice.empty() ? default_voice_path() : options.voice;
     if (voice.empty()) fail("no voice: give one with --voice (the default voice has not been built)");
-    VoiceFormat format{};
+    VoiceFormat format;
     std::string error;
-    if (!read_voice_format(voice, &format, &error)) fail(error);
+    if (read_voice_format(voice, &format, &error) != 0) fail(error);
 
     std::string library = options.library.empty() ? default_library_path() : options.library;
-    Engine engine = load_engine(library);
+    EngineEntries engine{};
+    if (load_engine_entries(library, &engine, &error) != 0) fail(error);
 
     // The engine traces on standard output; keep that away from audio written there.
     bool audio_to_stdout = options.output == "-";
