@@ -53,7 +53,7 @@ TEST_F(FastPathsTest, LoaderFindsEveryUnitOfALargeVoice) {
         SCOPED_TRACE(unit.name);
         const int got = get_unit_audio(unit.name.c_str(), buffer, sizeof buffer);
         ASSERT_EQ(got, static_cast<int>(unit.bytes.size()));
-        EXPECT_EQ(std::memcmp(buffer, unit.bytes.data(), unit.bytes.size()), 0);
+        if (!unit.bytes.empty()) EXPECT_EQ(std::memcmp(buffer, unit.bytes.data(), unit.bytes.size()), 0);
     }
     testing::internal::GetCapturedStdout();
 }
