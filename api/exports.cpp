@@ -4,7 +4,7 @@
 
 #include <mutex>
 
-#include "api/settings.h"
+#include "scheduler/settings.h"
 #include "scheduler/speech.h"
 #include "voice/voice_file.h"
 

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "api/settings.h"
 #include "lexicon/unit_name.h"
 #include "scheduler/items.h"
+#include "scheduler/settings.h"
 #include "voice/unit_synth.h"
 #include "voice/voice_file.h"
 

@@ -12,11 +12,11 @@
 #include <system_error>
 #include <thread>
 
-#include "api/settings.h"
 #include "scheduler/items.h"
 #include "scheduler/render.h"
 #include "scheduler/request_queue.h"
 #include "scheduler/segmentation.h"
+#include "scheduler/settings.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include <thread>
 #include <vector>
 
-#include "api/settings.h"
 #include "api/velorin_nvda.h"
 #include "scheduler/items.h"
+#include "scheduler/settings.h"
 #include "scheduler/speech.h"
 #include "support/test_voice.h"
 #include "voice/voice_file.h"

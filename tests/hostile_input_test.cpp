@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "api/settings.h"
 #include "scheduler/items.h"
 #include "scheduler/render.h"
 #include "scheduler/segmentation.h"
+#include "scheduler/settings.h"
 #include "scheduler/speech.h"
 #include "support/speech_capture.h"
 #include "support/test_voice.h"

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "api/settings.h"
 #include "scheduler/items.h"
 #include "scheduler/segmentation.h"
+#include "scheduler/settings.h"
 #include "support/test_voice.h"
 #include "voice/voice_file.h"
 

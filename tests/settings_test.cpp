@@ -1,4 +1,4 @@
-#include "api/settings.h"
+#include "scheduler/settings.h"
 
 #include <gtest/gtest.h>
 

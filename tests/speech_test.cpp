@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "api/settings.h"
 #include "scheduler/render.h"
+#include "scheduler/settings.h"
 #include "support/speech_capture.h"
 
 namespace {

@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <memory>
 
-#include "api/settings.h"
 #include "scheduler/items.h"
 #include "scheduler/render.h"
 #include "scheduler/segmentation.h"
+#include "scheduler/settings.h"
 #include "support/scratch_dir.h"
 #include "voice/voice_file.h"
 

@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "api/settings.h"
+#include "scheduler/settings.h"
 #include "scheduler/speech.h"
 
 namespace {

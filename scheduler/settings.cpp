@@ -1,5 +1,5 @@
 // Process-wide voice settings and the registered audio callback.
-#include "api/settings.h"
+#include "scheduler/settings.h"
 
 namespace {
 
