@@ -88,6 +88,36 @@ void Pause(void) {}
 // The host plays the audio.
 int SetOutputDevice(void) { return 0; }
 
+// The public numbers are the engine's own, so the entries only forward.
+constexpr int kPublicParameters[][2] = {
+    {VELORIN_PARAM_PROFILE, kParamProfile},
+    {VELORIN_PARAM_LEADING_SILENCE, kParamLeadingSilence},
+    {VELORIN_PARAM_CONSONANT_PAUSES, kParamConsonantPauses},
+    {VELORIN_PARAM_PUNCTUATION_PAUSE, kParamPunctuationPause},
+    {VELORIN_PARAM_LINE_END_PAUSE, kParamLineEndPause},
+    {VELORIN_PARAM_REQUEST_END_PAUSE, kParamRequestEndPause},
+    {VELORIN_PARAM_ADDED_FULL_STOP, kParamAddedFullStop},
+    {VELORIN_PARAM_PAUSE_CLOCK, kParamPauseClock},
+    {VELORIN_PARAM_SPEED, kParamSpeed},
+    {VELORIN_PARAM_JOIN, kParamJoin},
+    {VELORIN_PARAM_DIAGNOSTICS, kParamDiagnostics},
+    {VELORIN_PARAM_REQUEST_RATE, kParamRequestRate},
+    {VELORIN_PARAM_REQUEST_PITCH, kParamRequestPitch},
+    {VELORIN_PARAM_REQUEST_VOLUME, kParamRequestVolume},
+    {VELORIN_PARAM_COUNT, kParamCount},
+    {VELORIN_PROFILE_CLASSIC, kProfileClassic},
+    {VELORIN_PROFILE_FLUENT, kProfileFluent},
+};
+constexpr bool public_numbers_match() {
+    for (const auto &pair : kPublicParameters)
+        if (pair[0] != pair[1]) return false;
+    return true;
+}
+static_assert(public_numbers_match(), "the public parameter numbers are the engine's");
+
+int VelorinSetParameter(int parameter, int value) { return set_engine_parameter(parameter, value); }
+int VelorinGetParameter(int parameter) { return engine_parameter(parameter); }
+
 #if defined(_WIN32)
 #include <windows.h>
 extern "C" VELORIN_API BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }

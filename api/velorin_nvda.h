@@ -21,6 +21,10 @@
  *   _Z8SetVoicePc         int  SetVoice(char *)
  *   Pause SetOutputDevice
  *   DllMain@12 / DllMain  (Windows only)
+ *
+ * Beside those eighteen, two plain-named entries read and write the engine parameters
+ * (below): VelorinSetParameter and VelorinGetParameter. A host that never calls them hears
+ * exactly what it always heard.
  */
 #ifndef VELORIN_NVDA_H
 #define VELORIN_NVDA_H
@@ -60,6 +64,75 @@ typedef uint16_t VelorinUtf16;
 #define VELORIN_NAME_SET_VOICE "_Z8SetVoicePc"
 #define VELORIN_NAME_PAUSE "Pause"
 #define VELORIN_NAME_SET_OUTPUT_DEVICE "SetOutputDevice"
+#define VELORIN_NAME_SET_PARAMETER "VelorinSetParameter"
+#define VELORIN_NAME_GET_PARAMETER "VelorinGetParameter"
+
+/*
+ * Engine parameters. VelorinSetParameter(parameter, value) holds the value to the parameter's
+ * limits, stores it and returns 0, or returns -1 for an unknown parameter. VelorinGetParameter
+ * returns the stored value, or -1 for an unknown parameter (no parameter takes a negative
+ * value). Both may be called on any thread at any time; a change takes effect from the next
+ * item rendered, as rate, pitch and volume do. Every default is the engine's classic
+ * behaviour. Numbers never change meaning; new parameters are added at the end.
+ *
+ *  parameter          unit, range       classic  fluent  what it sets
+ *  PROFILE            0 or 1            0        1       writes every parameter of the two profile
+ *                                                        columns: 0 classic (the defaults), 1 fluent
+ *                                                        (for a screen reader); reads back the last
+ *                                                        profile written
+ *  LEADING_SILENCE    0 or 1            0        1       1: a request's first audio starts at once,
+ *                                                        with no added pause and its unit's own lead
+ *                                                        trimmed
+ *  CONSONANT_PAUSES   percent, 0..200   100      25      the short pauses before a voiceless onset
+ *                                                        and after a stop final (100 ms at normal
+ *                                                        speed); 0 is none
+ *  PUNCTUATION_PAUSE  ms, 0..2000       300      200     the pause of an opening or closing mark and
+ *                                                        of a sentence end
+ *  LINE_END_PAUSE     ms, 0..4000       600      300     the pause of a line end inside a request
+ *  REQUEST_END_PAUSE  ms, 0..4000       600      0       the pause of a request's last line end
+ *  ADDED_FULL_STOP    0 or 1            1        0       1: a line that ends without a sentence-final
+ *                                                        mark gets a sentence end's pause before its
+ *                                                        line end; 0: only the line end's
+ *  PAUSE_CLOCK        0 or 1            0        1       0: pauses count 44100 bytes a second whatever
+ *                                                        the voice, as the classic engine did (exact
+ *                                                        for a 22050 Hz mono voice); 1: voice time
+ *  SPEED              percent, 50..400  100      100     multiplies the speed that SetRate sets;
+ *                                                        pauses shrink with it
+ *  JOIN               ms, 0..20         0        8       crossfade between the units of a run of
+ *                                                        words; 0: each unit fades to zero alone
+ *  DIAGNOSTICS        0 or 1            1        -       1: the unit-lookup trace on standard output
+ *                                                        and the decoder's messages on standard
+ *                                                        error; 0: neither (allocation failures are
+ *                                                        still reported)
+ *  REQUEST_RATE       percent, 50..400  100      -       rate, pitch and volume of the requests
+ *  REQUEST_PITCH      percent, 25..400  100      -       queued from now on, relative to the
+ *  REQUEST_VOLUME     percent, 0..400   100      -       settings; a queued request keeps its own
+ *
+ * A "-" in the fluent column: PROFILE leaves the parameter as it is.
+ * Pause lengths are at normal speed and shrink as rate and SPEED grow.
+ */
+enum VelorinParameter {
+    VELORIN_PARAM_PROFILE = 0,
+    VELORIN_PARAM_LEADING_SILENCE = 1,
+    VELORIN_PARAM_CONSONANT_PAUSES = 2,
+    VELORIN_PARAM_PUNCTUATION_PAUSE = 3,
+    VELORIN_PARAM_LINE_END_PAUSE = 4,
+    VELORIN_PARAM_REQUEST_END_PAUSE = 5,
+    VELORIN_PARAM_ADDED_FULL_STOP = 6,
+    VELORIN_PARAM_PAUSE_CLOCK = 7,
+    VELORIN_PARAM_SPEED = 8,
+    VELORIN_PARAM_JOIN = 9,
+    VELORIN_PARAM_DIAGNOSTICS = 10,
+    VELORIN_PARAM_REQUEST_RATE = 11,
+    VELORIN_PARAM_REQUEST_PITCH = 12,
+    VELORIN_PARAM_REQUEST_VOLUME = 13,
+    VELORIN_PARAM_COUNT = 14
+};
+
+enum VelorinProfile {
+    VELORIN_PROFILE_CLASSIC = 0,
+    VELORIN_PROFILE_FLUENT = 1
+};
 
 /* Signatures of the entries, for hosts that look them up by name. */
 typedef int (*VelorinInitFn)(const char *voice_path);
@@ -69,6 +142,8 @@ typedef int (*VelorinGetIntFn)(void);
 typedef void (*VelorinSpeakTextFn)(const VelorinUtf16 *text, int index);
 typedef void (*VelorinVoidFn)(void);
 typedef int (*VelorinSetVoiceFn)(char *name);
+typedef int (*VelorinSetParameterFn)(int parameter, int value);
+typedef int (*VelorinGetParameterFn)(int parameter);
 
 #ifdef __cplusplus
 extern "C" {
@@ -87,6 +162,8 @@ VELORIN_API void Terminate(void);
 VELORIN_API int GetVoice(void);
 VELORIN_API void Pause(void);
 VELORIN_API int SetOutputDevice(void);
+VELORIN_API int VelorinSetParameter(int parameter, int value);
+VELORIN_API int VelorinGetParameter(int parameter);
 
 #ifdef __cplusplus
 }

@@ -1,5 +1,5 @@
-// The three voice settings and the host's audio callback: single values written by
-// host threads and read by the worker once per rendered item.
+// The three voice settings, the engine parameters and the host's audio callback: single
+// values written by host threads and read by the worker once per rendered item.
 #pragma once
 
 #include <atomic>
@@ -27,3 +27,31 @@ void settings_reset();
 
 void set_audio_callback(AudioCallback callback);
 AudioCallback audio_callback();
+
+// The engine parameters, numbered as in the public header (VELORIN_PARAM_*).
+enum EngineParameter : int {
+    kParamProfile = 0,
+    kParamLeadingSilence = 1,
+    kParamConsonantPauses = 2,
+    kParamPunctuationPause = 3,
+    kParamLineEndPause = 4,
+    kParamRequestEndPause = 5,
+    kParamAddedFullStop = 6,
+    kParamPauseClock = 7,
+    kParamSpeed = 8,
+    kParamJoin = 9,
+    kParamDiagnostics = 10,
+    kParamRequestRate = 11,
+    kParamRequestPitch = 12,
+    kParamRequestVolume = 13,
+    kParamCount = 14,
+};
+
+enum EngineProfile : int32_t { kProfileClassic = 0, kProfileFluent = 1 };
+
+// Held to the parameter's limits and stored: 0, or -1 for an unknown number. PROFILE writes
+// every parameter that has a value in that profile.
+int set_engine_parameter(int parameter, int32_t value);
+int32_t engine_parameter(int parameter);
+// Every parameter back to its classic default, diagnostics on.
+void reset_engine_parameters();

@@ -19,7 +19,8 @@ const char *const kExportNames[] = {
     VELORIN_NAME_GET_PITCH,      VELORIN_NAME_GET_VOLUME,    VELORIN_NAME_SPEAK_TEXT,
     VELORIN_NAME_CANCEL,         VELORIN_NAME_GET_LAST_INDEX, VELORIN_NAME_TERMINATE,
     VELORIN_NAME_TERMINATE_SYNTH, VELORIN_NAME_GET_VOICE,    VELORIN_NAME_SET_VOICE,
-    VELORIN_NAME_PAUSE,          VELORIN_NAME_SET_OUTPUT_DEVICE,
+    VELORIN_NAME_PAUSE,          VELORIN_NAME_SET_OUTPUT_DEVICE, VELORIN_NAME_SET_PARAMETER,
+    VELORIN_NAME_GET_PARAMETER,
 };
 
 struct Library {
@@ -92,6 +93,23 @@ TEST(Exports, EntriesBeforeAnyVoiceAreSafe) {
     EXPECT_EQ(get_pitch(), -5);
     terminate_synth();
     terminate_synth();
+}
+
+TEST(Exports, ParametersAreClampedAndUnknownOnesRefused) {
+    Library lib;
+    ASSERT_NE(lib.handle, nullptr) << dlerror();
+    auto set_parameter = lib.get<VelorinSetParameterFn>(VELORIN_NAME_SET_PARAMETER);
+    auto get_parameter = lib.get<VelorinGetParameterFn>(VELORIN_NAME_GET_PARAMETER);
+    ASSERT_NE(set_parameter, nullptr);
+    ASSERT_NE(get_parameter, nullptr);
+    EXPECT_EQ(get_parameter(VELORIN_PARAM_PUNCTUATION_PAUSE), 300);
+    EXPECT_EQ(set_parameter(VELORIN_PARAM_SPEED, 100000), 0);
+    EXPECT_EQ(get_parameter(VELORIN_PARAM_SPEED), 400);
+    EXPECT_EQ(set_parameter(VELORIN_PARAM_COUNT, 1), -1);
+    EXPECT_EQ(set_parameter(-1, 1), -1);
+    EXPECT_EQ(get_parameter(VELORIN_PARAM_COUNT), -1);
+    EXPECT_EQ(set_parameter(VELORIN_PARAM_PROFILE, VELORIN_PROFILE_CLASSIC), 0);
+    EXPECT_EQ(get_parameter(VELORIN_PARAM_SPEED), 100);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Finding units by name and fetching their stored bytes, with the trace lines the lookups write.
 #include "voice/unit_lookup.h"
+#include "voice/diagnostics.h"
 #include "voice/voice_file.h"
 #include "voice/voice_writer.h"
 
@@ -69,6 +70,17 @@ TEST(CstFindWord, WritesItsTraceLineFirst) {
     EXPECT_EQ(cst_find_word(empty.voice, "xin.0"), -1);
     EXPECT_EQ(cst_find_word(nullptr, "ba.1"), -1);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "cst_find_word xin.0\ncst_find_word ba.1\n");
+}
+
+TEST(CstFindWord, WritesNoTraceWithDiagnosticsOff) {
+    MemoryVoice voice({"xin.0"});
+    set_diagnostics_enabled(false);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(cst_find_word(voice.voice, "xin.0"), 0);
+    EXPECT_EQ(find_word("xin.0"), -1);  // no current voice: its message is a diagnostic too
+    const std::string written = testing::internal::GetCapturedStdout();
+    set_diagnostics_enabled(true);
+    EXPECT_EQ(written, "");
 }
 
 TEST_F(UnitLookupTest, WithoutAVoiceEveryLookupFails) {

@@ -2,6 +2,7 @@
 // padding by the granule positions, so that a unit comes back at the length it was recorded.
 #include "voice/unit_decode.h"
 
+#include "voice/diagnostics.h"
 #include "voice/unit_prosody.h"
 #include "voice/voice_file.h"
 
@@ -10,6 +11,7 @@
 #include <speex/speex_callbacks.h>
 #include <speex/speex_header.h>
 
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -34,7 +36,7 @@ struct MessageBuffer {
         if (length > sizeof text - used) {
             flush();
             if (length > sizeof text) {
-                std::fwrite(bytes, 1, length, stderr);
+                if (diagnostics_enabled()) std::fwrite(bytes, 1, length, stderr);
                 return;
             }
         }
@@ -43,10 +45,20 @@ struct MessageBuffer {
     }
     void add(const char *line) { add(line, std::strlen(line)); }
     void flush() {
-        if (used > 0) std::fwrite(text, 1, used, stderr);
+        if (used > 0 && diagnostics_enabled()) std::fwrite(text, 1, used, stderr);
         used = 0;
     }
 };
+
+// One decoder message on standard error, unless the host turned diagnostics off.
+void report(const char *format, ...) __attribute__((format(printf, 1, 2)));
+void report(const char *format, ...) {
+    if (!diagnostics_enabled()) return;
+    va_list arguments;
+    va_start(arguments, format);
+    std::vfprintf(stderr, format, arguments);
+    va_end(arguments);
+}
 
 uint32_t read_le32(const unsigned char *p) {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
@@ -77,31 +89,30 @@ int64_t page_trim(const SpeexStreamSetup &setup, int page_packets, int64_t posit
 
 void *read_speex_header(const unsigned char *packet, int bytes, SpeexStreamSetup *setup, SpeexStereoState *stereo) {
     if (!packet || bytes <= 0 || !setup || !stereo) {
-        std::fprintf(stderr, "Cannot read header\n");
+        report("Cannot read header\n");
         return nullptr;
     }
     SpeexHeader *header = speex_packet_to_header(reinterpret_cast<char *>(const_cast<unsigned char *>(packet)), bytes);
     if (!header) {
-        std::fprintf(stderr, "Cannot read header\n");
+        report("Cannot read header\n");
         return nullptr;
     }
     void *decoder = nullptr;
     const SpeexMode *mode = nullptr;
     if (header->mode < 0 || header->mode >= SPEEX_NB_MODES) {
-        std::fprintf(stderr, "Mode number %d does not (yet/any longer) exist in this version\n", header->mode);
+        report("Mode number %d does not (yet/any longer) exist in this version\n", header->mode);
     } else if (!(mode = speex_lib_get_mode(header->mode))) {
-        std::fprintf(stderr, "Mode number %d does not (yet/any longer) exist in this version\n", header->mode);
+        report("Mode number %d does not (yet/any longer) exist in this version\n", header->mode);
     } else if (header->speex_version_id > 1) {
-        std::fprintf(stderr,
-                     "This file was encoded with Speex bit-stream version %d, which I don't know how to decode\n",
+        report("This file was encoded with Speex bit-stream version %d, which I don't know how to decode\n",
                      header->speex_version_id);
     } else if (mode->bitstream_version < header->mode_bitstream_version) {
-        std::fprintf(stderr, "The file was encoded with a newer version of Speex. You need to upgrade in order to play it.\n");
+        report("The file was encoded with a newer version of Speex. You need to upgrade in order to play it.\n");
     } else if (mode->bitstream_version > header->mode_bitstream_version) {
-        std::fprintf(stderr, "The file was encoded with an older version of Speex. You would need to downgrade the "
+        report("The file was encoded with an older version of Speex. You would need to downgrade the "
                              "version in order to play it.\n");
     } else if (!(decoder = speex_decoder_init(mode))) {
-        std::fprintf(stderr, "Decoder initialization failed.\n");
+        report("Decoder initialization failed.\n");
     }
     if (!decoder) {
         speex_header_free(header);
@@ -261,11 +272,11 @@ int decode_unit(const unsigned char *bytes, int count, unsigned char *out, int l
                             const int result = speex_decode_int(decoder, &bits, frame);
                             if (result == -1) break;
                             if (result == -2) {
-                                std::fprintf(stderr, "Decoding error: corrupted stream?\n");
+                                report("Decoding error: corrupted stream?\n");
                                 break;
                             }
                             if (speex_bits_remaining(&bits) < 0) {
-                                std::fprintf(stderr, "Decoding overflow: corrupted stream?\n");
+                                report("Decoding overflow: corrupted stream?\n");
                                 break;
                             }
                             if (channels == 2) speex_decode_stereo_int(frame, frame_samples, &stereo);
@@ -303,7 +314,7 @@ int decode_unit(const unsigned char *bytes, int count, unsigned char *out, int l
     if (decoder) {
         speex_decoder_destroy(decoder);
     } else {
-        if (!header_rejected) std::fprintf(stderr, "This doesn't look like a Speex file\n");
+        if (!header_rejected) report("This doesn't look like a Speex file\n");
         result = -1;
     }
     speex_bits_destroy(&bits);

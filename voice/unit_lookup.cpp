@@ -1,6 +1,7 @@
 // Binary search over the unit index and per-fetch reads of a unit's bytes from the voice file.
 #include "voice/unit_lookup.h"
 
+#include "voice/diagnostics.h"
 #include "voice/voice_file.h"
 
 #include <cerrno>
@@ -19,6 +20,7 @@ namespace {
 // The trace line of a lookup, written with one call and no format to parse: it is written for
 // every syllable, and standard output may be a pipe that someone reads.
 void trace_lookup(const char *name) {
+    if (!diagnostics_enabled()) return;
     static const char kPrefix[] = "cst_find_word ";
     constexpr size_t kPrefixLength = sizeof kPrefix - 1;
     char line[96];
@@ -80,7 +82,7 @@ int cst_find_word(const VoiceDatabase *voice, const char *name) {
 int find_word(const char *name) {
     const VoiceDatabase *voice = current_voice();
     if (!voice) {
-        std::printf("find_word: current voice is NULL\n");
+        if (diagnostics_enabled()) std::printf("find_word: current voice is NULL\n");
         return -1;
     }
     return cst_find_word(voice, name);

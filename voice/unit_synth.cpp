@@ -1,6 +1,7 @@
 // Fetches, decodes and reshapes one unit through the process-wide unit and PCM buffers.
 #include "voice/unit_synth.h"
 
+#include "voice/diagnostics.h"
 #include "voice/unit_decode.h"
 #include "voice/unit_lookup.h"
 #include "voice/unit_prosody.h"
@@ -44,7 +45,8 @@ int synthesize_unit(const char *unit_name, unsigned char *dest, int limit, int r
     const int decoded = decode_unit(g_unit_buffer, size, pcm, kPcmBufferBytes, &stream);
     if (decoded <= 0) return decoded;
     if (stream.stream_channels != channels) {
-        std::fprintf(stderr, "Unit %s has %d channels, the voice %d\n", unit_name, stream.stream_channels, channels);
+        if (diagnostics_enabled())
+            std::fprintf(stderr, "Unit %s has %d channels, the voice %d\n", unit_name, stream.stream_channels, channels);
         return -1;
     }
     if (direct) {

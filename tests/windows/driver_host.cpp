@@ -115,7 +115,8 @@ int main(int argc, char **argv) {
 
     const char *names[] = {"Init", "_Z9InitSynthPFiPciE", "SetRate", "SetPitch", "SetVolume", "GetRate",
                            "GetPitch", "GetVolume", "_Z9SpeakTextPwi", "Cancel", "GetLastIndex", "Terminate",
-                           "_Z14TerminateSynthv", "GetVoice", "_Z8SetVoicePc", "Pause", "SetOutputDevice"};
+                           "_Z14TerminateSynthv", "GetVoice", "_Z8SetVoicePc", "Pause", "SetOutputDevice",
+                           "VelorinSetParameter", "VelorinGetParameter"};
     int missing = 0;
     for (const char *name : names) {
         if (!entry(lib, name)) {
