@@ -31,7 +31,8 @@ constexpr double kPi = 3.14159265358979323846;
 // A few dozen syllables with onsets, finals, every tone and both tone placements.
 const std::vector<std::string> kSmallInventory = {
     "xin", "cha`o", "vie).t", "nam", "ho`a", "thu?y", "quy?", "d!i", "a", "nghie)ng", "mo).t", "hai", "ba", "bo)'n",
-    "na(m", "sa'u", "ba?y", "ta'm", "chi'n", "mu(o(`i", "tra(m", "nghi`n", "kho'e", "d!u(o(`ng", "tie)'ng", "no'i"};
+    "na(m", "sa'u", "ba?y", "ta'm", "chi'n", "mu(o(`i", "tra(m", "nghi`n", "kho'e", "d!u(o(`ng", "tie)'ng", "no'i",
+    "xoong", "soo'c", "nguye)~n", "ko)ng", "sa.c"};
 
 // A voiced sound between two stretches of near-silence, as a person's recording has.
 PcmAudio recording(int sample_rate, int channels, double pitch, int sound_ms, int silence_ms) {
@@ -152,9 +153,13 @@ TEST(RecordingNames, UnicodeAndPlainLetterSpellings) {
     const std::map<std::string, std::string> cases = {
         {"việt.2.wav", "vie).t.2"}, {"vieejt.2.WAV", "vie).t.2"}, {"chafo.1.wav", "cha`o.1"}, {"xin.0.wav", "xin.0"},
         {"đi.3.wav", "d!i.3"},      {"xin.4.wav", ""},            {"xin.wav", ""},           {"xin.0.mp3", ""},
-        {"x_n.0.wav", ""},          {"notes.txt", ""}};
+        {"x_n.0.wav", ""},          {"notes.txt", ""},            {"xoOng.0.wav", "xoOng.0"}, {"xoong.0.wav", "xo)ng.0"},
+        {"XOONG.0.wav", "xo)ng.0"}, {"soóc.1.wav", "soO'c.1"},    {"xông.1.wav", "xo)ng.1"}};
     for (const auto &c : cases) EXPECT_EQ(unit_name_of_recording(c.first), c.second) << c.first;
     EXPECT_EQ(recording_file_name("vie).t", 2), "việt.2.wav");
+    // Every syllable's file name reads back as the engine names its unit.
+    for (const char *syllable : {"vie).t", "xin", "xoong", "soo'c", "tra", "xo)ng", "boong"})
+        EXPECT_EQ(unit_name_of_recording(recording_file_name(syllable, 3)), unit_syllable(syllable) + ".3") << syllable;
 }
 
 TEST(BuilderAudio, ResampleMixTrimAndLevel) {
@@ -331,13 +336,14 @@ TEST(EspeakVoice, SmallVoiceLoadsPassesCheckAndSpeaksByPosition) {
     VoiceCheckReport check;
     ASSERT_EQ(voice_check(o.output, &check), 0);
     EXPECT_FALSE(check.broken());
-    EXPECT_TRUE(lacking_syllables(check, {"ho`a", "hoa`", "thu?y", "thuy?"}).empty());
+    EXPECT_TRUE(lacking_syllables(check, {"ho`a", "hoa`", "thu?y", "thuy?", "xoong", "soo'c"}).empty());
+    EXPECT_TRUE(report.unstorable.empty());
 
     ASSERT_EQ(voice_select(o.output.c_str()), 0);
     double by_position[4] = {0, 0, 0, 0};
     for (const std::string &syllable : kSmallInventory) {
         for (int p = 0; p < 4; p++) {
-            const double ms = spoken_ms(syllable + "." + std::to_string(p));
+            const double ms = spoken_ms(unit_syllable(syllable) + "." + std::to_string(p));
             EXPECT_GT(ms, 30) << syllable << "." << p;
             by_position[p] += ms;
         }
@@ -418,6 +424,10 @@ TEST(TextCoverage, CountsVietnameseSyllablesOnly) {
     EXPECT_EQ(coverage.spoken, 4);
     EXPECT_EQ(coverage.lacking, (std::map<std::string, long>{{"vie).t", 1}, {"go'i", 1}, {"nghie)ng", 1}}));
     EXPECT_EQ(coverage.other_words, 2);
+    // The long o is looked up under the voice's name for it.
+    const TextCoverage long_o = text_coverage("Cái xoong, quần soóc", {"ca'i", "xoOng", "qua)`n"});
+    EXPECT_EQ(long_o.spoken, 3);
+    EXPECT_EQ(long_o.lacking, (std::map<std::string, long>{{"soo'c", 1}}));
     for (const char *word : {"xin", "nghieng", "quyen", "hoa", "khuya"}) EXPECT_TRUE(looks_vietnamese(word)) << word;
     for (const char *word : {"git", "main", "package", "debian", "muan", "bach"}) EXPECT_FALSE(looks_vietnamese(word)) << word;
 }

@@ -2,6 +2,7 @@
 #include "tools/voice_builder.h"
 
 #include "lexicon/ascii_form.h"
+#include "lexicon/unit_name.h"
 #include "tools/espeak_source.h"
 #include "tools/voice_audio.h"
 #include "voice/voice_file.h"
@@ -92,7 +93,7 @@ int fetch_unit_audio(const VoiceBuildOptions &options, const std::map<std::strin
     if (options.source == UnitSource::Espeak) {
         return espeak_speak_syllable(ascii_to_vietnamese(syllable), position, audio, error);
     }
-    const auto found = recordings.find(syllable + "." + std::to_string(position));
+    const auto found = recordings.find(unit_syllable(syllable) + "." + std::to_string(position));
     if (found == recordings.end()) {
         *missing = true;
         *error = recording_file_name(syllable, position);
@@ -237,8 +238,30 @@ std::string vietnamese_to_ascii(const std::string &utf8) {
     return lower_narrow(narrow);
 }
 
+std::string unit_syllable(const std::string &ascii_syllable) {
+    std::vector<char> name(ascii_syllable.begin(), ascii_syllable.end());
+    name.push_back('\0');
+    name_long_o(name.data());
+    return name.data();
+}
+
+std::string syllable_of_unit(const std::string &unit) {
+    std::string syllable = unit;
+    for (size_t i = 1; i < syllable.size(); i++)
+        if (syllable[i] == 'O' && syllable[i - 1] == 'o') syllable[i] = 'o';
+    return syllable;
+}
+
+bool is_ascii(const std::string &text) {
+    return std::all_of(text.begin(), text.end(), [](unsigned char c) { return c < 0x80; });
+}
+
 std::string recording_file_name(const std::string &ascii_syllable, int position) {
-    return ascii_to_vietnamese(ascii_syllable) + "." + std::to_string(position) + ".wav";
+    std::string name = ascii_to_vietnamese(ascii_syllable);
+    // An ASCII name is read in the file's plain letters, where "oo" is ô: the long o keeps its
+    // capital there ("xoOng").
+    if (is_ascii(name)) name = unit_syllable(ascii_syllable);
+    return name + "." + std::to_string(position) + ".wav";
 }
 
 std::string unit_name_of_recording(const std::string &file_name) {
@@ -251,19 +274,20 @@ std::string unit_name_of_recording(const std::string &file_name) {
     if (stem[n - 2] != '.' || stem[n - 1] < '0' || stem[n - 1] > '3') return "";
     const std::string syllable = stem.substr(0, n - 2);
     if (syllable.empty()) return "";
-    const bool plain = std::all_of(syllable.begin(), syllable.end(), [](unsigned char c) { return c < 0x80; });
     std::string ascii;
-    if (plain) {
+    if (is_ascii(syllable)) {
         std::string lowered = syllable;
         std::transform(lowered.begin(), lowered.end(), lowered.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         if (lowered.find_first_not_of("abcdefghijklmnopqrstuvwxyz") != std::string::npos) return "";
+        for (size_t i = 1; i < syllable.size(); i++)  // the long o's capital ("xoOng")
+            if (syllable[i] == 'O' && syllable[i - 1] == 'o') lowered[i] = 'O';
         // The plain-letter spelling as the loader reads it back.
         std::vector<char> name(lowered.begin(), lowered.end());
         name.push_back(0);
         rewrite_unit_name(name.data());
         ascii = name.data();
     } else {
-        ascii = vietnamese_to_ascii(syllable);
+        ascii = unit_syllable(vietnamese_to_ascii(syllable));
     }
     if (ascii.empty()) return "";
     return ascii + "." + stem.substr(n - 1);
@@ -296,7 +320,7 @@ int voice_build(const VoiceBuildOptions &options, VoiceBuildReport *report) {
         if (!report->error.empty()) return -1;
         if (syllables.empty()) {
             std::set<std::string> found;
-            for (const auto &entry : recordings) found.insert(entry.first.substr(0, entry.first.size() - 2));
+            for (const auto &entry : recordings) found.insert(syllable_of_unit(entry.first.substr(0, entry.first.size() - 2)));
             syllables.assign(found.begin(), found.end());
         }
     } else {
@@ -306,12 +330,12 @@ int voice_build(const VoiceBuildOptions &options, VoiceBuildReport *report) {
             return -1;
         }
     }
-    // The file's plain-letter names cannot spell every AsciiForm ("oo" of "boong" reads back as
-    // "o)"): such syllables can never be in a voice, so they are set aside, not built.
+    // A syllable whose unit name the file's plain letters cannot spell can never be in a voice, so
+    // it is set aside, not built.
     std::vector<std::string> storable;
     for (const std::string &syllable : syllables) {
         std::string plain;
-        if (!syllable.empty() && plain_unit_name(syllable + ".0", &plain) == 0) {
+        if (!syllable.empty() && plain_unit_name(unit_syllable(syllable) + ".0", &plain) == 0) {
             storable.push_back(syllable);
         } else {
             report->unstorable.push_back(syllable);
@@ -369,9 +393,13 @@ int voice_build(const VoiceBuildOptions &options, VoiceBuildReport *report) {
             continue;
         }
         for (int p = 0; p < 4; p++) {
-            units.push_back({syllables[s] + "." + std::to_string(p), std::move(results[s * 4 + p].bytes)});
+            units.push_back({unit_syllable(syllables[s]) + "." + std::to_string(p), std::move(results[s * 4 + p].bytes)});
         }
     }
+    // In the index's order, so the loader finds the names already sorted.
+    std::sort(units.begin(), units.end(), [](const VoiceUnitData &a, const VoiceUnitData &b) {
+        return std::strcmp(a.name.c_str(), b.name.c_str()) < 0;
+    });
     if (!report->left_out.empty() && !options.partial) {
         report->error = std::to_string(report->left_out.size()) + " syllables could not be made; nothing written";
         return -1;

@@ -29,11 +29,17 @@ std::string ascii_to_vietnamese(const std::string &ascii);
 // characters outside U+0001..U+00FF that are not Vietnamese letters.
 std::string vietnamese_to_ascii(const std::string &utf8);
 
+// The syllable part of a unit's name: the AsciiForm syllable with its long o named as the voice
+// file can hold it ("xoong" -> "xoOng", as the engine names the unit), and the way back.
+std::string unit_syllable(const std::string &ascii_syllable);
+std::string syllable_of_unit(const std::string &unit_syllable);
+
 // Recordings are named "<syllable>.<position>.wav": the syllable in Vietnamese letters (UTF-8,
 // lower case, precomposed: "việt.2.wav") or in the voice file's plain-letter spelling
 // ("vieejt.2.wav"); position 0 alone, 1 first, 2 middle, 3 last.
 std::string recording_file_name(const std::string &ascii_syllable, int position);
-// The AsciiForm unit name ("vie).t.2") of a recording's file name, or "" when it is not one.
+// The unit name ("vie).t.2", "xoOng.0") of a recording's file name, or "" when it is not one. A
+// plain-letter name is read as the voice file's loader reads it ("xoong" is xông there).
 std::string unit_name_of_recording(const std::string &file_name);
 
 enum class UnitSource { Espeak, Recordings };

@@ -174,7 +174,7 @@ int voice_check(const std::string &path, VoiceCheckReport *report) {
 std::vector<std::string> lacking_syllables(const VoiceCheckReport &report, const std::vector<std::string> &syllables) {
     std::vector<std::string> lacking;
     for (const std::string &syllable : syllables)
-        if (!report.syllables.count(syllable)) lacking.push_back(syllable);
+        if (!report.syllables.count(unit_syllable(syllable))) lacking.push_back(syllable);
     return lacking;
 }
 
@@ -221,7 +221,7 @@ TextCoverage text_coverage(const std::string &utf8_text, const std::set<std::str
         if (!ascii.empty() && looks_vietnamese(ascii)) {
             coverage.vietnamese_syllables++;
             // The engine tests words of at most 7 characters against the voice.
-            if (word.size() <= 7 && voice_syllables.count(ascii)) {
+            if (word.size() <= 7 && voice_syllables.count(unit_syllable(ascii))) {
                 coverage.spoken++;
             } else {
                 coverage.lacking[ascii]++;

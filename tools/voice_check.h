@@ -21,7 +21,7 @@ struct VoiceCheckReport {
     int syllable_count = 0;  // from the header
     int unit_count = 0;
     long audio_bytes = 0;
-    std::set<std::string> syllables;              // syllables with at least one unit
+    std::set<std::string> syllables;              // syllables with at least one unit, as units name them ("xoOng")
     std::vector<std::string> missing_positions;   // "xin.3": a syllable's unit that is not there
     std::vector<std::string> duplicates;          // names stored more than once
     std::vector<std::string> bad_names;           // names without a position suffix .0 to .3
