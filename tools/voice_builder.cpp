@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -84,8 +85,12 @@ struct UnitResult {
     std::vector<uint8_t> bytes;
     std::string error;
     bool missing = false;
-    bool done = false;
+    bool below_loudness = false;     // its peak held it more than 1 dB under the common loudness
+    bool lowered_for_codec = false;  // lowered again because the decoder would have clipped it
+    bool clips = false;              // the decoder still clips it
 };
+
+constexpr int kLevelAttempts = 4;
 
 // The audio of one unit from its source, before processing.
 int fetch_unit_audio(const VoiceBuildOptions &options, const std::map<std::string, std::string> &recordings,
@@ -102,22 +107,36 @@ int fetch_unit_audio(const VoiceBuildOptions &options, const std::map<std::strin
     return read_wav(found->second, audio, error);
 }
 
-int make_unit(const VoiceBuildOptions &options, const std::map<std::string, std::string> &recordings,
-              const std::string &syllable, int position, UnitResult *result) {
-    PcmAudio audio;
-    if (fetch_unit_audio(options, recordings, syllable, position, &audio, &result->missing, &result->error) != 0) return -1;
+// A unit from its source audio: mixed, resampled, trimmed, brought to the common loudness and
+// encoded. While the engine's decoder would clip the unit, its level is lowered and it is encoded
+// again.
+int make_unit(const VoiceBuildOptions &options, PcmAudio audio, UnitResult *result) {
     audio = resample(mix_channels(audio, options.channels), options.sample_rate);
     if (trim_silence(&audio, kTrimKeepMs) == 0) {
         result->error = "silent";
         return -1;
     }
-    normalize_level(&audio);
+    level_unit(&audio);
     UnitEncoderOptions encoder;
     encoder.band = options.band;
     encoder.sample_rate = options.sample_rate;
     encoder.channels = options.channels;
     encoder.quality = options.quality;
-    if (encode_unit(audio.samples.data(), audio.frames(), encoder, &result->bytes, &result->error) != 0) return -1;
+    std::vector<int16_t> decoded;
+    for (int attempt = 0;; attempt++) {
+        if (encode_unit(audio.samples.data(), audio.frames(), encoder, &result->bytes, &result->error, &decoded) != 0)
+            return -1;
+        const int peak = peak_sample(decoded);
+        if (peak <= kDecodedPeakCeiling) break;
+        if (attempt == kLevelAttempts) {
+            result->clips = true;
+            break;
+        }
+        // A clipped peak says only that the codec overshot by more than that.
+        apply_gain(&audio, std::min(0.9, 0.98 * kDecodedPeakCeiling / peak));
+        result->lowered_for_codec = true;
+    }
+    result->below_loudness = gated_loudness(audio, kUnitLoudnessBlockMs) < kUnitLoudnessLufs - 1.0;
     if (static_cast<int>(result->bytes.size()) > kMaxStoredUnitBytes) {
         result->error = std::to_string(result->bytes.size()) + " bytes (" + std::to_string(static_cast<int>(audio_ms(audio))) +
                         " ms), over the " + std::to_string(kMaxStoredUnitBytes) +
@@ -315,6 +334,7 @@ int voice_build(const VoiceBuildOptions &options, VoiceBuildReport *report) {
 
     std::map<std::string, std::string> recordings;
     std::vector<std::string> syllables = options.syllables;
+    const EspeakVariant *variant = nullptr;
     if (options.source == UnitSource::Recordings) {
         recordings = scan_recordings(options.recordings_dir, &report->error);
         if (!report->error.empty()) return -1;
@@ -325,7 +345,12 @@ int voice_build(const VoiceBuildOptions &options, VoiceBuildReport *report) {
         }
     } else {
         std::string error;
-        if (espeak_source_start(&error) < 0) {
+        variant = espeak_variant(options.espeak_variant);
+        if (!variant) {
+            report->error = "no espeak-ng variant " + options.espeak_variant + " (northern, central or southern)";
+            return -1;
+        }
+        if (espeak_source_start(*variant, &error) < 0) {
             report->error = error;
             return -1;
         }
@@ -355,10 +380,27 @@ int voice_build(const VoiceBuildOptions &options, VoiceBuildReport *report) {
     std::vector<UnitResult> results(total);
     std::atomic<int> next{0};
     std::atomic<int> done{0};
+    // espeak-ng carries state from one text to the next, so what it makes of a syllable depends
+    // on what it spoke before: it speaks the units in job order, whichever thread asks, and the
+    // same inputs give the same voice.
+    std::mutex turn_mutex;
+    std::condition_variable turn_changed;
+    int turn = 0;
     auto work = [&]() {
         for (int job = next++; job < total; job = next++) {
-            make_unit(options, recordings, syllables[job / 4], job % 4, &results[job]);
-            results[job].done = true;
+            UnitResult &result = results[job];
+            PcmAudio audio;
+            int fetched;
+            if (options.source == UnitSource::Espeak) {
+                std::unique_lock<std::mutex> lock(turn_mutex);
+                turn_changed.wait(lock, [&]() { return turn == job; });
+                fetched = fetch_unit_audio(options, recordings, syllables[job / 4], job % 4, &audio, &result.missing, &result.error);
+                turn++;
+                turn_changed.notify_all();
+            } else {
+                fetched = fetch_unit_audio(options, recordings, syllables[job / 4], job % 4, &audio, &result.missing, &result.error);
+            }
+            if (fetched == 0) make_unit(options, std::move(audio), &result);
             ++done;
         }
     };
@@ -380,6 +422,9 @@ int voice_build(const VoiceBuildOptions &options, VoiceBuildReport *report) {
         bool complete = true;
         for (int p = 0; p < 4; p++) {
             const UnitResult &result = results[s * 4 + p];
+            report->units_below_loudness += result.below_loudness;
+            report->units_lowered_for_codec += result.lowered_for_codec;
+            if (result.clips) report->clipping.push_back(unit_syllable(syllables[s]) + "." + std::to_string(p));
             if (result.error.empty()) continue;
             complete = false;
             if (result.missing) {
@@ -411,7 +456,7 @@ int voice_build(const VoiceBuildOptions &options, VoiceBuildReport *report) {
 
     VoiceFileHeader header;
     header.header_text_1 = options.voice_name;
-    header.header_text_2 = options.source == UnitSource::Espeak ? "espeak-ng vi" : "recordings";
+    header.header_text_2 = variant ? std::string("espeak-ng ") + variant->espeak_voice : "recordings";
     header.header_value = options.quality;
     header.header_text_3 = "vi";
     header.header_text_4 = "velorin-voice";

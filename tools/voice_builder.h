@@ -49,6 +49,7 @@ struct VoiceBuildOptions {
     std::string recordings_dir;
     std::vector<std::string> syllables;  // AsciiForm; with recordings, empty means all found
     std::string output;
+    std::string espeak_variant = "northern";  // northern, central or southern (espeak-ng's vi voices)
     std::string voice_name = "vi-default";
     int sample_rate = 22050;
     int channels = 1;
@@ -69,6 +70,9 @@ struct VoiceBuildReport {
     std::vector<std::string> unit_errors;         // "<unit>: reason" (silent, too large, ...)
     std::vector<std::string> left_out;            // syllables not in the voice
     std::vector<std::string> unstorable;          // syllables no unit name in the file can spell
+    int units_below_loudness = 0;                 // more than 1 dB under the common loudness
+    int units_lowered_for_codec = 0;              // lowered again so that the decoder does not clip them
+    std::vector<std::string> clipping;            // units the decoder clips all the same
     std::string error;                            // why nothing was written
 };
 
