@@ -235,7 +235,7 @@ PcmAudio resample(const PcmAudio &audio, int sample_rate) {
     return out;
 }
 
-int trim_silence(PcmAudio *audio, int keep_ms) {
+int trim_silence(PcmAudio *audio, int keep_ms, int *kept_from) {
     int window = 0;
     const std::vector<double> levels = window_levels(*audio, &window);
     const double threshold = sound_threshold(levels);
@@ -255,6 +255,7 @@ int trim_silence(PcmAudio *audio, int keep_ms) {
     const int end = std::min(audio->frames(), (last + 1) * window + keep);
     const size_t ch = static_cast<size_t>(audio->channels);
     audio->samples = std::vector<int16_t>(audio->samples.begin() + start * ch, audio->samples.begin() + end * ch);
+    if (kept_from) *kept_from = start;
     return end - start;
 }
 

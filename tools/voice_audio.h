@@ -28,8 +28,8 @@ PcmAudio resample(const PcmAudio &audio, int sample_rate);
 // Leading and trailing silence: the audio from the first to the last 5 ms window that stands out
 // of the unit's own noise floor (the level of its quietest windows), widened by keep_ms on each
 // side. The weak release of a final stop, after its silent closure, is kept. Returns the frame
-// count kept, 0 when everything is silent.
-int trim_silence(PcmAudio *audio, int keep_ms);
+// count kept, 0 when everything is silent; *kept_from, when given, the first frame kept.
+int trim_silence(PcmAudio *audio, int keep_ms, int *kept_from = nullptr);
 
 // Loudness after ITU-R BS.1770: K-weighted mean square over blocks of block_ms (75 % overlap; the
 // whole audio when shorter), gated at -70 LUFS and 10 LU under the ungated mean. LUFS, or
