@@ -586,6 +586,13 @@ TEST(TextCoverage, CountsVietnameseSyllablesOnly) {
     EXPECT_EQ(coverage.spoken, 4);
     EXPECT_EQ(coverage.lacking, (std::map<std::string, long>{{"vie).t", 1}, {"go'i", 1}, {"nghie)ng", 1}}));
     EXPECT_EQ(coverage.other_words, 2);
+    // A lone letter is spelled and an English word read by the dictionary: neither is a miss.
+    const TextCoverage others = text_coverage("đi đ by", {"d!i"});
+    EXPECT_EQ(others.vietnamese_syllables, 3);
+    EXPECT_EQ(others.spoken, 1);
+    EXPECT_EQ(others.spelled, 1);
+    EXPECT_EQ(others.by_dictionary, 1);
+    EXPECT_TRUE(others.lacking.empty());
     // The long o is looked up under the voice's name for it.
     const TextCoverage long_o = text_coverage("Cái xoong, quần soóc", {"ca'i", "xoOng", "qua)`n"});
     EXPECT_EQ(long_o.spoken, 3);

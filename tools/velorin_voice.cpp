@@ -254,9 +254,14 @@ int run_check(int argc, char **argv) {
         const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
         const TextCoverage coverage = text_coverage(text, report.syllables);
         const double share = coverage.vietnamese_syllables ? 100.0 * coverage.spoken / coverage.vietnamese_syllables : 100.0;
-        std::printf("  text %s: %ld Vietnamese syllables, %ld spoken (%.2f%%), %zu distinct lacking; %ld other words\n",
-                    text_file.c_str(), coverage.vietnamese_syllables, coverage.spoken, share, coverage.lacking.size(),
-                    coverage.other_words);
+        long lacking_count = 0;
+        for (const auto &entry : coverage.lacking) lacking_count += entry.second;
+        std::printf("  text %s: %ld Vietnamese syllables, %ld spoken (%.2f%%), %ld spelled, %ld read by a dictionary, "
+                    "%ld lacking (%.2f%%, %zu distinct); %ld other words\n",
+                    text_file.c_str(), coverage.vietnamese_syllables, coverage.spoken, share, coverage.spelled,
+                    coverage.by_dictionary, lacking_count,
+                    coverage.vietnamese_syllables ? 100.0 * lacking_count / coverage.vietnamese_syllables : 0.0,
+                    coverage.lacking.size(), coverage.other_words);
         std::vector<std::pair<long, std::string>> by_count;
         for (const auto &entry : coverage.lacking) by_count.emplace_back(-entry.second, entry.first);
         std::sort(by_count.begin(), by_count.end());
