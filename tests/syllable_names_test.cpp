@@ -1,6 +1,6 @@
-// Names of the syllables the voice file could not name before (the long o of xoong, soóc), the
-// names and older spellings of the inventory, and a voice written before the long o had a name,
-// which must load and speak exactly as it did.
+// The syllable inventory's names and older spellings, the names of the syllables the voice file
+// could not name before (the long o of xoong, soóc), and a voice written before the long o had a
+// name, which must load and speak exactly as it did.
 #include "lexicon/unit_name.h"
 #include "voice/unit_decode.h"
 #include "voice/unit_lookup.h"
@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,20 @@ uint64_t fnv1a(const unsigned char *bytes, int count) {
     uint64_t hash = 1469598103934665603ull;
     for (int i = 0; i < count; i++) hash = (hash ^ bytes[i]) * 1099511628211ull;
     return hash;
+}
+
+TEST(SyllableInventory, HoldsNamesOlderSpellingsAndTheLongO) {
+    std::ifstream file(VELORIN_SYLLABLES_PATH);
+    ASSERT_TRUE(file.good());
+    std::set<std::string> inventory;
+    for (std::string line; std::getline(file, line);)
+        if (!line.empty() && line[0] != '#') inventory.insert(line);
+    // nguyễn, kông (Mê Kông), quí and kĩ beside quý and kỹ, sạc (đang sạc), đắk (Đắk Lắk), the long
+    // o of xoong, boong, soóc, goòng, thủa beside thuở.
+    for (const char *syllable : {"nguye)~n", "ko)ng", "qui'", "quy'", "ki~", "ky~", "sa.c", "d!a('k", "la('k", "xoong",
+                                 "boong", "soo'c", "goo`ng", "thu?a", "thuo(?", "vie).t", "xin"})
+        EXPECT_TRUE(inventory.count(syllable)) << syllable;
+    EXPECT_GT(inventory.size(), 7000u);
 }
 
 struct KnownWord {
