@@ -70,6 +70,10 @@ bool utf8_to_utf16(const std::string &in, std::u16string *out) {
     return true;
 }
 
+bool is_ascii(const std::string &text) {
+    return std::all_of(text.begin(), text.end(), [](unsigned char c) { return c < 0x80; });
+}
+
 std::string wide_ascii_form(const char16_t *form) {
     std::string out;
     for (; *form; ++form) out.push_back(static_cast<char>(*form));
@@ -269,10 +273,6 @@ std::string syllable_of_unit(const std::string &unit) {
     for (size_t i = 1; i < syllable.size(); i++)
         if (syllable[i] == 'O' && syllable[i - 1] == 'o') syllable[i] = 'o';
     return syllable;
-}
-
-bool is_ascii(const std::string &text) {
-    return std::all_of(text.begin(), text.end(), [](unsigned char c) { return c < 0x80; });
 }
 
 std::string recording_file_name(const std::string &ascii_syllable, int position) {
