@@ -66,6 +66,7 @@ bool select_inventory_voice() {
     std::string plain;
     while (std::getline(inventory, line)) {
         if (line.empty() || line[0] == '#') continue;
+        name_long_o(&line[0]);  // as the engine names the long o ("xoOng")
         if (plain_unit_name(line + ".0", &plain) != 0) continue;
         for (int position = 0; position < 4; ++position) units.push_back({line + "." + std::to_string(position), {}});
     }

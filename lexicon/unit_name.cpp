@@ -30,6 +30,7 @@ bool syllable_ascii(const char16_t *word, char *out, size_t capacity) {
     if (length < 0 || static_cast<size_t>(length) >= capacity) return false;
     std::memcpy(out, narrow, static_cast<size_t>(length) + 1);
     lower_narrow(out);
+    name_long_o(out);
     return true;
 }
 
@@ -51,6 +52,12 @@ const char *match_entry(const char *const (&table)[N], const char *text, size_t 
 void copy_part(char *out, const char *entry) { std::strcpy(out, entry ? entry : ""); }
 
 }  // namespace
+
+void name_long_o(char *syllable) {
+    for (size_t i = 0; syllable && syllable[i] != 0 && syllable[i + 1] != 0; i++) {
+        if (syllable[i] == 'o' && syllable[i + 1] == 'o') syllable[++i] = 'O';
+    }
+}
 
 namespace {
 

@@ -11,6 +11,12 @@ constexpr int kMaxSyllableChars = 7;
 // Room for a unit name: three AsciiForm characters per letter, ".", the digit, the terminator.
 constexpr int kUnitNameCapacity = 3 * kMaxSyllableChars + 3;
 
+// The voice file cannot name the long o of "xoong" or "soóc": its loader reads a stored "oo" as
+// "o)" (ô). Such a syllable is named with its second o as a capital, which the loader keeps and
+// no lower-cased word reaches: "xoong" is the unit "xoOng", "soo'c" the unit "soO'c". Rewrites a
+// lower-case AsciiForm syllable in place.
+void name_long_o(char *syllable);
+
 // True when the current voice has the word's position-0 unit.
 bool is_known_unit(const char16_t *word);
 

@@ -45,12 +45,12 @@ struct SayTest : testing::Test {
         ASSERT_FALSE(voice.empty());
     }
 
-    RunResult run(const std::string &arguments, const std::string &input = "") {
+    RunResult run(const std::string &arguments, const std::string &input = "", const std::string &environment = "") {
         std::string in = dir.file("stdin"), out = dir.file("stdout"), err = dir.file("stderr");
         std::ofstream(in, std::ios::binary) << input;
         // LeakSanitizer's exit-time scan crashes in a child of a sanitized process; the tool's
         // leaks are checked by the memcheck run instead.
-        std::string command = "ASAN_OPTIONS=detect_leaks=0 " + std::string(VELORIN_SAY_PATH) + " " + arguments +
+        std::string command = "ASAN_OPTIONS=detect_leaks=0 " + environment + " " + std::string(VELORIN_SAY_PATH) + " " + arguments +
                               " <" + in + " >" + out + " 2>" + err;
         int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out), read_file(err)};
@@ -135,6 +135,37 @@ TEST_F(SayTest, FailuresGiveOneLineAndANonZeroStatus) {
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.arguments << ": " << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     }
+}
+
+TEST_F(SayTest, VoicesBesideTheDefaultAreFoundByName) {
+    ASSERT_EQ(std::system(("mkdir -p " + dir.file("voices")).c_str()), 0);
+    TestVoiceOptions south_options;
+    south_options.sample_rate = 16000;
+    const std::string south = build_test_voice(dir, {"ba", "hai"}, south_options, "voices/vi-south.voice");
+    ASSERT_FALSE(south.empty());
+    ASSERT_EQ(std::system(("cp " + voice + " " + dir.file("voices/vi-default.voice")).c_str()), 0);
+    const std::string environment = "VELORIN_VOICE=" + dir.file("voices/vi-default.voice");
+
+    RunResult list = run("--list-voices", "", environment);
+    EXPECT_EQ(list.status, 0) << list.err;
+    EXPECT_NE(list.out.find("vi-default "), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("vi-south "), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("16000 Hz"), std::string::npos) << list.out;
+
+    // By name, the voice's own format; by path, as before; an unknown name is an error.
+    const std::string wav = dir.file("south.wav");
+    RunResult r = run("--voice vi-south -o " + wav + " ba", "", environment);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(le32(read_file(wav), 24), 16000u);
+    r = run("--voice " + south + " -o " + wav + " ba");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(le32(read_file(wav), 24), 16000u);
+    r = run("-o " + wav + " ba", "", environment);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(le32(read_file(wav), 24), 22050u);
+    r = run("--voice vi-north -o " + wav + " ba", "", environment);
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("no voice vi-north"), std::string::npos) << r.err;
 }
 
 TEST_F(SayTest, HelpAndVersion) {

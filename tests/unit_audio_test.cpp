@@ -150,6 +150,30 @@ TEST_F(UnitAudioTest, RoundTripKeepsLengthAndShape) {
     }
 }
 
+TEST_F(UnitAudioTest, EncoderDecodesAsTheEngineDoes) {
+    for (const auto &c : {std::make_pair(8000, 1), std::make_pair(16000, 1), std::make_pair(22050, 1), std::make_pair(22050, 2)}) {
+        for (int ms : {7, 300}) {
+            SCOPED_TRACE(testing::Message() << c.first << " Hz, " << c.second << " channels, " << ms << " ms");
+            TestVoiceOptions voice;
+            voice.sample_rate = c.first;
+            voice.channels = c.second;
+            const std::vector<int16_t> input = test_unit_signal("ba.1", ms, voice);
+            UnitEncoderOptions options;
+            options.band = c.first == 8000 ? SpeexBand::Narrowband : SpeexBand::Wideband;
+            options.sample_rate = c.first;
+            options.channels = c.second;
+            std::vector<uint8_t> bytes;
+            std::vector<int16_t> decoded;
+            ASSERT_EQ(encode_unit(input.data(), test_unit_frames(ms, voice), options, &bytes, nullptr, &decoded), 0);
+            testing::internal::CaptureStderr();
+            const int written = decode(bytes);
+            testing::internal::GetCapturedStderr();
+            ASSERT_GT(written, 0);
+            EXPECT_EQ(decoded, as_samples(out, written));
+        }
+    }
+}
+
 TEST(UnitEncoder, RefusesBadOptions) {
     const int16_t samples[4] = {};
     std::vector<uint8_t> bytes;

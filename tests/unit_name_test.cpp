@@ -36,6 +36,8 @@ TEST(UnitName, NamesAndSyllableParse) {
         {u"hợp", 0, "ho(.p.0", "h", "p", true, true},
         {u"ăn", 0, "a(n.0", "", "n", false, false},
         {u"TP", 0, "tp.0", "t", "p", true, true},
+        {u"xoong", 1, "xoOng.1", "x", "ng", true, false},
+        {u"Soóc", 0, "soO'c.0", "s", "c", true, true},
         {u"€", 0, nullptr, "", "", false, false},
     };
     for (const NameCase &c : cases) {

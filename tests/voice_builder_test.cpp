@@ -20,6 +20,7 @@
 #include "tools/voice_audio.h"
 #include "tools/voice_builder.h"
 #include "tools/voice_check.h"
+#include "voice/unit_decode.h"
 #include "voice/unit_synth.h"
 #include "voice/voice_file.h"
 #include "voice/voice_writer.h"
@@ -31,7 +32,8 @@ constexpr double kPi = 3.14159265358979323846;
 // A few dozen syllables with onsets, finals, every tone and both tone placements.
 const std::vector<std::string> kSmallInventory = {
     "xin", "cha`o", "vie).t", "nam", "ho`a", "thu?y", "quy?", "d!i", "a", "nghie)ng", "mo).t", "hai", "ba", "bo)'n",
-    "na(m", "sa'u", "ba?y", "ta'm", "chi'n", "mu(o(`i", "tra(m", "nghi`n", "kho'e", "d!u(o(`ng", "tie)'ng", "no'i"};
+    "na(m", "sa'u", "ba?y", "ta'm", "chi'n", "mu(o(`i", "tra(m", "nghi`n", "kho'e", "d!u(o(`ng", "tie)'ng", "no'i",
+    "xoong", "soo'c", "nguye)~n", "ko)ng", "sa.c"};
 
 // A voiced sound between two stretches of near-silence, as a person's recording has.
 PcmAudio recording(int sample_rate, int channels, double pitch, int sound_ms, int silence_ms) {
@@ -152,9 +154,13 @@ TEST(RecordingNames, UnicodeAndPlainLetterSpellings) {
     const std::map<std::string, std::string> cases = {
         {"việt.2.wav", "vie).t.2"}, {"vieejt.2.WAV", "vie).t.2"}, {"chafo.1.wav", "cha`o.1"}, {"xin.0.wav", "xin.0"},
         {"đi.3.wav", "d!i.3"},      {"xin.4.wav", ""},            {"xin.wav", ""},           {"xin.0.mp3", ""},
-        {"x_n.0.wav", ""},          {"notes.txt", ""}};
+        {"x_n.0.wav", ""},          {"notes.txt", ""},            {"xoOng.0.wav", "xoOng.0"}, {"xoong.0.wav", "xo)ng.0"},
+        {"XOONG.0.wav", "xo)ng.0"}, {"soóc.1.wav", "soO'c.1"},    {"xông.1.wav", "xo)ng.1"}};
     for (const auto &c : cases) EXPECT_EQ(unit_name_of_recording(c.first), c.second) << c.first;
     EXPECT_EQ(recording_file_name("vie).t", 2), "việt.2.wav");
+    // Every syllable's file name reads back as the engine names its unit.
+    for (const char *syllable : {"vie).t", "xin", "xoong", "soo'c", "tra", "xo)ng", "boong"})
+        EXPECT_EQ(unit_name_of_recording(recording_file_name(syllable, 3)), unit_syllable(syllable) + ".3") << syllable;
 }
 
 TEST(BuilderAudio, ResampleMixTrimAndLevel) {
@@ -170,14 +176,85 @@ TEST(BuilderAudio, ResampleMixTrimAndLevel) {
 
     ASSERT_GT(trim_silence(&mono, kTrimKeepMs), 0);
     EXPECT_NEAR(audio_ms(mono), 300 + 2 * kTrimKeepMs, 12);
-    normalize_level(&mono);
-    int peak = 0;
-    for (int16_t s : mono.samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
-    EXPECT_GT(peak, 4000);
-    EXPECT_LE(peak, 29001);
+    level_unit(&mono);
+    EXPECT_NEAR(gated_loudness(mono, kUnitLoudnessBlockMs), kUnitLoudnessLufs, 0.2);
+    EXPECT_LE(peak_sample(mono.samples), kUnitPeakCeiling);
 
     PcmAudio silent = recording(16000, 1, 200, 0, 200);
     EXPECT_EQ(trim_silence(&silent, kTrimKeepMs), 0);
+}
+
+PcmAudio sine(int sample_rate, int channels, double hz, double amplitude, int ms) {
+    PcmAudio audio;
+    audio.sample_rate = sample_rate;
+    audio.channels = channels;
+    for (int i = 0; i < sample_rate * ms / 1000; i++) {
+        const auto value = static_cast<int16_t>(std::lround(amplitude * 32767 * std::sin(2 * kPi * hz * i / sample_rate)));
+        for (int c = 0; c < channels; c++) audio.samples.push_back(value);
+    }
+    return audio;
+}
+
+TEST(BuilderAudio, LoudnessAsTheStandardMeasuresIt) {
+    // A 997 Hz sine at half of full scale on one channel reads -9.03 LUFS at any rate; on two
+    // channels the powers add; a tenth of the amplitude is 20 dB down.
+    for (int rate : {16000, 22050, 48000}) {
+        EXPECT_NEAR(gated_loudness(sine(rate, 1, 997, 0.5, 3000)), -9.03, 0.1) << rate;
+        EXPECT_NEAR(gated_loudness(sine(rate, 2, 997, 0.5, 3000)), -6.02, 0.1) << rate;
+        EXPECT_NEAR(gated_loudness(sine(rate, 1, 997, 0.05, 3000)), -29.03, 0.1) << rate;
+    }
+    // The K-weighting lifts the highs and cuts the lows.
+    EXPECT_GT(gated_loudness(sine(22050, 1, 4000, 0.5, 1000)), -9.03 + 3);
+    EXPECT_LT(gated_loudness(sine(22050, 1, 40, 0.5, 1000)), -9.03 - 2);
+    // Silence passes no gate; a quiet tail after speech is gated out (but for the blocks that
+    // straddle the end of the sine).
+    EXPECT_EQ(gated_loudness(sine(22050, 1, 997, 0, 1000)), kSilentLufs);
+    PcmAudio with_tail = sine(22050, 1, 997, 0.5, 2000);
+    const PcmAudio tail = sine(22050, 1, 997, 0.001, 2000);
+    with_tail.samples.insert(with_tail.samples.end(), tail.samples.begin(), tail.samples.end());
+    EXPECT_NEAR(gated_loudness(with_tail), -9.03, 0.5);
+    // A unit shorter than one block is measured whole.
+    EXPECT_NEAR(gated_loudness(sine(22050, 1, 997, 0.5, 60), kUnitLoudnessBlockMs), -9.03, 0.3);
+}
+
+TEST(BuilderAudio, TrimKeepsTheReleaseOfAStopFinal) {
+    // A vowel, a silent closure, the weak burst of the release (45 dB under the vowel) and
+    // silence: the burst stays, the silence after it goes.
+    for (int hiss : {0, 6}) {
+        SCOPED_TRACE(hiss ? "over hiss" : "in digital silence");
+        PcmAudio unit = sine(22050, 1, 150, 0.5, 200);
+        const int closure = 22050 * 60 / 1000, burst = 22050 * 30 / 1000, after = 22050 * 150 / 1000;
+        uint32_t seed = 7;
+        for (int i = 0; i < closure + burst + after; i++) {
+            seed = seed * 1664525u + 1013904223u;
+            const double noise = (static_cast<double>(seed >> 8) / (1u << 24) - 0.5) * 2;
+            const double level = i >= closure && i < closure + burst ? 66 : hiss;
+            unit.samples.push_back(static_cast<int16_t>(std::lround(noise * level * 1.7)));
+        }
+        const PcmAudio before = unit;
+        ASSERT_GT(trim_silence(&unit, kTrimKeepMs), 0);
+        EXPECT_NEAR(audio_ms(unit), 200 + 60 + 30 + kTrimKeepMs, 6);
+        EXPECT_TRUE(std::equal(unit.samples.begin(), unit.samples.end(), before.samples.begin()));
+    }
+}
+
+TEST(BuilderAudio, LevellingHoldsPeaksUnderTheCeiling) {
+    // Quiet speech with loud clicks: brought up to the loudness, the clicks held down smoothly.
+    for (double amplitude : {0.02, 0.3, 0.9}) {
+        PcmAudio unit = recording(22050, 1, 140, 300, 0);
+        for (int16_t &s : unit.samples) s = static_cast<int16_t>(s * amplitude);
+        for (int i = 0; i < 5; i++) unit.samples[1000 + i * 1200] = static_cast<int16_t>(30000 * std::min(1.0, amplitude * 5));
+        level_unit(&unit);
+        EXPECT_LE(peak_sample(unit.samples), kUnitPeakCeiling) << amplitude;
+        EXPECT_NEAR(gated_loudness(unit, kUnitLoudnessBlockMs), kUnitLoudnessLufs, 0.3) << amplitude;
+        int largest_step = 0;
+        for (size_t i = 1; i < unit.samples.size(); i++)
+            largest_step = std::max(largest_step, std::abs(unit.samples[i] - unit.samples[i - 1]));
+        EXPECT_LT(largest_step, 32768) << amplitude;
+    }
+    PcmAudio silent = sine(22050, 1, 997, 0, 100);
+    level_unit(&silent);
+    EXPECT_EQ(peak_sample(silent.samples), 0);
 }
 
 TEST(BuilderAudio, ReadsEveryWavSampleFormat) {
@@ -331,13 +408,14 @@ TEST(EspeakVoice, SmallVoiceLoadsPassesCheckAndSpeaksByPosition) {
     VoiceCheckReport check;
     ASSERT_EQ(voice_check(o.output, &check), 0);
     EXPECT_FALSE(check.broken());
-    EXPECT_TRUE(lacking_syllables(check, {"ho`a", "hoa`", "thu?y", "thuy?"}).empty());
+    EXPECT_TRUE(lacking_syllables(check, {"ho`a", "hoa`", "thu?y", "thuy?", "xoong", "soo'c"}).empty());
+    EXPECT_TRUE(report.unstorable.empty());
 
     ASSERT_EQ(voice_select(o.output.c_str()), 0);
     double by_position[4] = {0, 0, 0, 0};
     for (const std::string &syllable : kSmallInventory) {
         for (int p = 0; p < 4; p++) {
-            const double ms = spoken_ms(syllable + "." + std::to_string(p));
+            const double ms = spoken_ms(unit_syllable(syllable) + "." + std::to_string(p));
             EXPECT_GT(ms, 30) << syllable << "." << p;
             by_position[p] += ms;
         }
@@ -347,6 +425,96 @@ TEST(EspeakVoice, SmallVoiceLoadsPassesCheckAndSpeaksByPosition) {
     EXPECT_LT(by_position[1], by_position[0] * 0.95);
     EXPECT_GT(by_position[3], by_position[0] * 1.05);
     voice_release_current();
+}
+
+// espeak-ng carries state from one syllable to the next within a process, so each build runs as a
+// program of its own, as a voice is built.
+TEST(EspeakVoice, SameInputsBuildTheSameBytes) {
+    ScratchDir dir;
+    {
+        std::ofstream list(dir.file("inventory.txt"));
+        for (const std::string &syllable : kSmallInventory) list << syllable << "\n";
+    }
+    std::string first;
+    int count = 0;
+    for (const char *jobs : {"2", "2", "1"}) {
+        const std::string voice = dir.file("espeak" + std::to_string(count++) + ".voice");
+        const RunResult result = run_tool(dir, "build --espeak --inventory " + dir.file("inventory.txt") + " --jobs " + jobs +
+                                                   " --no-progress -o " + voice);
+        ASSERT_EQ(result.status, 0) << result.out;
+        const std::string bytes = file_bytes(voice);
+        ASSERT_FALSE(bytes.empty());
+        if (first.empty()) {
+            first = bytes;
+        } else {
+            EXPECT_TRUE(bytes == first) << jobs << " jobs: the voice differs from the first build";
+        }
+    }
+}
+
+TEST(EspeakVoice, RegionalVariants) {
+    ScratchDir dir;
+    {
+        std::ofstream list(dir.file("inventory.txt"));
+        list << "xin\ncha`o\nvie).t\n";
+    }
+    const std::string inventory = " --inventory " + dir.file("inventory.txt") + " --no-progress -o ";
+    ASSERT_EQ(run_tool(dir, "build --espeak" + inventory + dir.file("north.voice")).status, 0);
+    RunResult result = run_tool(dir, "build --espeak --variant southern" + inventory + dir.file("south.voice"));
+    ASSERT_EQ(result.status, 0) << result.out;
+    ASSERT_EQ(run_tool(dir, "build --espeak=central" + inventory + dir.file("central.voice")).status, 0);
+    VoiceCheckReport north, south, central;
+    ASSERT_EQ(voice_check(dir.file("north.voice"), &north), 0);
+    ASSERT_EQ(voice_check(dir.file("south.voice"), &south), 0);
+    ASSERT_EQ(voice_check(dir.file("central.voice"), &central), 0);
+    EXPECT_EQ(north.header_text_1, "vi-default");
+    EXPECT_EQ(north.header_text_2, "espeak-ng vi");
+    EXPECT_EQ(south.header_text_1, "vi-south");
+    EXPECT_EQ(south.header_text_2, "espeak-ng vi-vn-x-south");
+    EXPECT_EQ(central.header_text_1, "vi-central");
+    EXPECT_EQ(central.header_text_2, "espeak-ng vi-vn-x-central");
+    EXPECT_EQ(north.syllables, south.syllables);
+    EXPECT_NE(file_bytes(dir.file("north.voice")), file_bytes(dir.file("south.voice")));
+    EXPECT_EQ(run_tool(dir, "build --espeak --variant western" + inventory + dir.file("x.voice")).status, 2);
+    EXPECT_EQ(run_tool(dir, "build --recordings " + dir.path + " --variant southern -o " + dir.file("x.voice")).status, 2);
+}
+
+TEST(EspeakVoice, UnitsDoNotClipAndShareOneLoudness) {
+    ScratchDir dir;
+    VoiceBuildOptions o;
+    o.source = UnitSource::Espeak;
+    o.syllables = kSmallInventory;
+    o.output = dir.file("level.voice");
+    VoiceBuildReport report;
+    ASSERT_EQ(voice_build(o, &report), 0) << report.error;
+    EXPECT_TRUE(report.clipping.empty());
+
+    VoiceDatabase *voice = voice_load(o.output.c_str());
+    ASSERT_NE(voice, nullptr);
+    const std::string file = file_bytes(o.output);
+    std::vector<unsigned char> pcm(kPcmBufferBytes);
+    std::vector<double> loudness;
+    for (int i = 0; i < voice->unit_count; i++) {
+        const UnitEntry &unit = voice->units[i];
+        testing::internal::CaptureStderr();
+        const int bytes = decode_unit(reinterpret_cast<const unsigned char *>(file.data()) + unit.offset, unit.size, pcm.data(),
+                                      kPcmBufferBytes);
+        testing::internal::GetCapturedStderr();
+        ASSERT_GT(bytes, 0) << unit.name;
+        PcmAudio audio;
+        audio.sample_rate = voice->sample_rate;
+        audio.channels = 1;
+        audio.samples.resize(static_cast<size_t>(bytes) / 2);
+        std::memcpy(audio.samples.data(), pcm.data(), audio.samples.size() * 2);
+        EXPECT_LT(peak_sample(audio.samples), 32767) << unit.name << " clips";
+        loudness.push_back(gated_loudness(audio, kUnitLoudnessBlockMs));
+        EXPECT_NEAR(loudness.back(), kUnitLoudnessLufs, 2.0) << unit.name;
+    }
+    voice_free(voice);
+    std::sort(loudness.begin(), loudness.end());
+    EXPECT_NEAR(loudness[loudness.size() / 2], kUnitLoudnessLufs, 0.5);
+    const auto within = std::count_if(loudness.begin(), loudness.end(), [](double l) { return std::fabs(l - kUnitLoudnessLufs) <= 1.0; });
+    EXPECT_GE(within, static_cast<long>(loudness.size() * 95 / 100));
 }
 
 struct BrokenVoiceTest : testing::Test {
@@ -418,6 +586,17 @@ TEST(TextCoverage, CountsVietnameseSyllablesOnly) {
     EXPECT_EQ(coverage.spoken, 4);
     EXPECT_EQ(coverage.lacking, (std::map<std::string, long>{{"vie).t", 1}, {"go'i", 1}, {"nghie)ng", 1}}));
     EXPECT_EQ(coverage.other_words, 2);
+    // A lone letter is spelled and an English word read by the dictionary: neither is a miss.
+    const TextCoverage others = text_coverage("đi đ by", {"d!i"});
+    EXPECT_EQ(others.vietnamese_syllables, 3);
+    EXPECT_EQ(others.spoken, 1);
+    EXPECT_EQ(others.spelled, 1);
+    EXPECT_EQ(others.by_dictionary, 1);
+    EXPECT_TRUE(others.lacking.empty());
+    // The long o is looked up under the voice's name for it.
+    const TextCoverage long_o = text_coverage("Cái xoong, quần soóc", {"ca'i", "xoOng", "qua)`n"});
+    EXPECT_EQ(long_o.spoken, 3);
+    EXPECT_EQ(long_o.lacking, (std::map<std::string, long>{{"soo'c", 1}}));
     for (const char *word : {"xin", "nghieng", "quyen", "hoa", "khuya"}) EXPECT_TRUE(looks_vietnamese(word)) << word;
     for (const char *word : {"git", "main", "package", "debian", "muan", "bach"}) EXPECT_FALSE(looks_vietnamese(word)) << word;
 }

@@ -36,7 +36,7 @@ int load_engine_entries(const std::string &path, EngineEntries *entries, std::st
     return complete ? 0 : -1;
 }
 
-int read_voice_format(const std::string &path, VoiceFormat *format, std::string *error) {
+int read_voice_summary(const std::string &path, VoiceSummary *summary, std::string *error) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         *error = "cannot open voice " + path + ": " + std::strerror(errno);
@@ -56,17 +56,29 @@ int read_voice_format(const std::string &path, VoiceFormat *format, std::string 
         *value = static_cast<int16_t>(little ? (b[0] | b[1] << 8) : (b[1] | b[0] << 8));
         return true;
     };
-    auto skip_string = [&]() {
+    auto read_string = [&](std::string *text) {
         int length = 0;
-        return read_int16(&length) && length >= 0 && static_cast<bool>(file.seekg(length, std::ios::cur));
+        if (!read_int16(&length) || length < 0) return false;
+        text->assign(static_cast<size_t>(length), '\0');
+        return length == 0 || static_cast<bool>(file.read(&(*text)[0], length));
     };
     int ignored = 0;
+    std::string skipped;
+    VoiceFormat &format = summary->format;
     // Only mono and two-channel units exist.
-    if (!skip_string() || !skip_string() || !read_int16(&ignored) || !skip_string() || !skip_string() ||
-        !skip_string() || !read_int16(&format->sample_rate) || !read_int16(&format->channels) ||
-        format->sample_rate <= 0 || format->channels <= 0 || format->channels > 2) {
+    if (!read_string(&summary->name) || !read_string(&summary->source) || !read_int16(&ignored) ||
+        !read_string(&skipped) || !read_string(&skipped) || !read_string(&skipped) || !read_int16(&format.sample_rate) ||
+        !read_int16(&format.channels) || !read_int16(&summary->syllables) || format.sample_rate <= 0 ||
+        format.channels <= 0 || format.channels > 2) {
         *error = "voice " + path + " has a broken header";
         return -1;
     }
+    return 0;
+}
+
+int read_voice_format(const std::string &path, VoiceFormat *format, std::string *error) {
+    VoiceSummary summary;
+    if (read_voice_summary(path, &summary, error) != 0) return -1;
+    *format = summary.format;
     return 0;
 }

@@ -29,3 +29,12 @@ struct VoiceFormat {
 
 // Reads the sample rate and channel count from a voice file's header. 0, or -1 with a reason.
 int read_voice_format(const std::string &path, VoiceFormat *format, std::string *error);
+
+// What a voice file's header says about the voice, for lists of voices.
+struct VoiceSummary {
+    std::string name;    // the first header text ("vi-default")
+    std::string source;  // the second ("espeak-ng vi", "recordings")
+    VoiceFormat format;
+    int syllables = 0;
+};
+int read_voice_summary(const std::string &path, VoiceSummary *summary, std::string *error);

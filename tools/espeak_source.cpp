@@ -14,6 +14,12 @@ const EspeakPositionStyle kEspeakPositionStyles[4] = {
     {140, 44},  // last: lengthened and falling
 };
 
+const EspeakVariant kEspeakVariants[3] = {
+    {"northern", "vi", "vi-default"},
+    {"central", "vi-vn-x-central", "vi-central"},
+    {"southern", "vi-vn-x-south", "vi-south"},
+};
+
 namespace {
 
 std::mutex espeak_mutex;
@@ -28,23 +34,33 @@ int collect_samples(short *wave, int count, espeak_EVENT *) {
 
 }  // namespace
 
-int espeak_source_start(std::string *error) {
+const EspeakVariant *espeak_variant(const std::string &name) {
+    for (const EspeakVariant &variant : kEspeakVariants) {
+        const std::string full = variant.name;
+        if (name == full || name == variant.espeak_voice || name == variant.voice_name ||
+            (name.size() >= 4 && full.compare(0, name.size(), name) == 0 && full.size() == name.size() + 2))
+            return &variant;
+    }
+    return nullptr;
+}
+
+int espeak_source_start(const EspeakVariant &variant, std::string *error) {
     std::lock_guard<std::mutex> lock(espeak_mutex);
-    if (espeak_started) return espeak_rate;
-    const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, 0);
-    if (rate <= 0) {
-        *error = "espeak-ng could not start (is espeak-ng-data installed?)";
+    if (!espeak_started) {
+        const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, 0);
+        if (rate <= 0) {
+            *error = "espeak-ng could not start (is espeak-ng-data installed?)";
+            return -1;
+        }
+        espeak_SetSynthCallback(collect_samples);
+        espeak_started = true;
+        espeak_rate = rate;
+    }
+    if (espeak_SetVoiceByName(variant.espeak_voice) != EE_OK) {
+        *error = std::string("espeak-ng has no Vietnamese voice \"") + variant.espeak_voice + "\"";
         return -1;
     }
-    espeak_SetSynthCallback(collect_samples);
-    if (espeak_SetVoiceByName("vi") != EE_OK) {
-        espeak_Terminate();
-        *error = "espeak-ng has no Vietnamese voice \"vi\"";
-        return -1;
-    }
-    espeak_started = true;
-    espeak_rate = rate;
-    return rate;
+    return espeak_rate;
 }
 
 int espeak_speak_syllable(const std::string &utf8, int position, PcmAudio *audio, std::string *error) {
@@ -76,8 +92,5 @@ int espeak_speak_syllable(const std::string &utf8, int position, PcmAudio *audio
 
 void espeak_source_stop() {
     std::lock_guard<std::mutex> lock(espeak_mutex);
-    if (!espeak_started) return;
-    espeak_Terminate();
-    espeak_started = false;
     std::vector<int16_t>().swap(collected);
 }

@@ -1,4 +1,4 @@
-// Syllables spoken by espeak-ng's Vietnamese voice through its C library, one at a time.
+// Syllables spoken by espeak-ng's Vietnamese voices through its C library, one at a time.
 #pragma once
 
 #include "tools/voice_audio.h"
@@ -13,11 +13,25 @@ struct EspeakPositionStyle {
 };
 extern const EspeakPositionStyle kEspeakPositionStyles[4];
 
-// Starts espeak-ng with its Vietnamese voice (once per process). Returns its sample rate, or -1
-// with a reason in *error.
-int espeak_source_start(std::string *error);
+// The regional speech of espeak-ng's Vietnamese voices, and the voice file each is built into.
+struct EspeakVariant {
+    const char *name;          // "northern", "central", "southern"
+    const char *espeak_voice;  // espeak-ng's voice name
+    const char *voice_name;    // the voice's name, also its file name beside the default voice
+};
+extern const EspeakVariant kEspeakVariants[3];
+// The variant called name ("northern", "central", "southern", or "north", "south", or espeak-ng's
+// own voice name), or nullptr.
+const EspeakVariant *espeak_variant(const std::string &name);
+
+// Starts espeak-ng (once per process) and selects the variant's voice. Returns its sample rate,
+// or -1 with a reason in *error.
+int espeak_source_start(const EspeakVariant &variant, std::string *error);
 // Speaks one syllable (UTF-8 Vietnamese) in the style of position 0..3 into *audio. espeak-ng is
 // not thread-safe, so calls from several threads take turns. 0, or -1 with a reason in *error.
+// espeak-ng carries state from one text to the next (even across a restart), so the samples of a
+// syllable depend on everything the process had it speak before.
 int espeak_speak_syllable(const std::string &utf8, int position, PcmAudio *audio, std::string *error);
-// Releases espeak-ng; a later start opens it again.
+// Releases the sample buffer. espeak-ng itself stays started: version 1.51 can hang in
+// espeak_Terminate once it has spoken from other threads, and starting it again is no fresh start.
 void espeak_source_stop();

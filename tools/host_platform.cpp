@@ -1,6 +1,7 @@
 // POSIX and Windows versions of the host's platform needs.
 #include "tools/host_platform.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -72,6 +73,24 @@ std::string default_voice_path() {
         if (fs::is_regular_file(candidate, error)) return candidate.string();
     }
     return "";
+}
+
+std::vector<std::string> voice_folders() {
+    std::vector<fs::path> candidates;
+    if (const char *env = std::getenv("VELORIN_VOICE"); env && *env) {
+        candidates.push_back(fs::absolute(fs::path(env)).parent_path());
+    }
+    const fs::path dir = program_dir();
+    candidates.push_back(dir / "voices");
+    candidates.push_back(dir.parent_path() / "voices");
+    std::vector<std::string> folders;
+    for (const fs::path &candidate : candidates) {
+        std::error_code error;
+        const fs::path folder = fs::weakly_canonical(candidate, error);
+        if (error || !fs::is_directory(folder, error)) continue;
+        if (std::find(folders.begin(), folders.end(), folder.string()) == folders.end()) folders.push_back(folder.string());
+    }
+    return folders;
 }
 
 FILE *duplicate_stdout_for_audio() {

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 void *load_library(const std::string &path, std::string *error);
 void *library_entry(void *library, const char *name);
@@ -12,6 +13,10 @@ void *library_entry(void *library, const char *name);
 // VELORIN_LIBRARY and VELORIN_VOICE in the environment take precedence.
 std::string default_library_path();
 std::string default_voice_path();
+// The folders where voices are looked for by name: the folder of VELORIN_VOICE when it is set, then
+// voices/ beside the program and beside its folder (where the build puts the default voice). Only
+// folders that exist, each once.
+std::vector<std::string> voice_folders();
 
 // A stream on a copy of standard output for audio, before standard output is redirected.
 FILE *duplicate_stdout_for_audio();

@@ -1,6 +1,7 @@
 // velorin-say: speaks Vietnamese text to a WAV file (or raw PCM) through the engine's
 // shared library, loaded at run time and driven by its export names exactly as the
 // screen reader's driver drives it.
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -30,7 +32,9 @@ const char kUsage[] =
     "\n"
     "  -o, --output PATH   write to PATH ('-' for standard output; default velorin.wav)\n"
     "  -f, --file PATH     read the text from PATH (UTF-8)\n"
-    "      --voice PATH    voice file (default: the default voice beside the program)\n"
+    "      --voice VOICE   voice file, or the name of a voice beside the default voice\n"
+    "                      (vi-south for voices/vi-south.voice; default: vi-default)\n"
+    "      --list-voices   list the voices found by name, and exit\n"
     "      --library PATH  engine library (default: the one beside the program)\n"
     "      --rate N        speed, 25..100, 50 normal (the screen reader's scale)\n"
     "      --pitch N       pitch in percent, 100 unchanged\n"
@@ -53,6 +57,7 @@ struct Options {
     bool lines = false;
     bool raw = false;
     bool verbose = false;
+    bool list_voices = false;
 };
 
 // The program's own messages; the engine's go elsewhere once it is loaded.
@@ -97,6 +102,8 @@ Options parse_options(int argc, char **argv) {
             options.input_file = value();
         } else if (arg == "--voice") {
             options.voice = value();
+        } else if (arg == "--list-voices") {
+            options.list_voices = true;
         } else if (arg == "--library") {
             options.library = value();
         } else if (arg == "--rate") {
@@ -117,6 +124,55 @@ Options parse_options(int argc, char **argv) {
     }
     if (!options.input_file.empty() && !options.words.empty()) fail("give the text either as arguments or with -f, not both");
     return options;
+}
+
+// The voices in the folders searched by name, by file name: "vi-south" for vi-south.voice.
+std::vector<std::pair<std::string, std::string>> named_voices() {
+    std::vector<std::pair<std::string, std::string>> voices;
+    for (const std::string &folder : voice_folders()) {
+        std::error_code error;
+        std::vector<std::filesystem::path> files;
+        for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+            if (it->path().extension() == ".voice") files.push_back(it->path());
+        }
+        std::sort(files.begin(), files.end());
+        for (const std::filesystem::path &file : files) {
+            const std::string name = file.stem().string();
+            const bool seen = std::any_of(voices.begin(), voices.end(), [&](const auto &v) { return v.first == name; });
+            if (!seen) voices.emplace_back(name, file.string());
+        }
+    }
+    return voices;
+}
+
+// A voice given on the command line: a file, or else the name of one of the named voices.
+std::string resolve_voice(const std::string &given) {
+    std::error_code error;
+    if (given.find('/') != std::string::npos || std::filesystem::exists(given, error)) return given;
+    for (const auto &voice : named_voices()) {
+        if (voice.first == given || voice.first + ".voice" == given) return voice.second;
+    }
+    fail("no voice " + given + " (velorin-say --list-voices lists the voices found by name)");
+}
+
+int list_voices() {
+    const auto voices = named_voices();
+    if (voices.empty()) {
+        std::printf("no voices: the default voice has not been built (scripts/say builds it)\n");
+        return 0;
+    }
+    for (const auto &voice : voices) {
+        VoiceSummary summary;
+        std::string error;
+        if (read_voice_summary(voice.second, &summary, &error) != 0) {
+            std::printf("%-12s %s (%s)\n", voice.first.c_str(), voice.second.c_str(), error.c_str());
+            continue;
+        }
+        std::printf("%-12s %s: \"%s\", %s, %d syllables, %d Hz%s\n", voice.first.c_str(), voice.second.c_str(),
+                    summary.name.c_str(), summary.source.c_str(), summary.syllables, summary.format.sample_rate,
+                    summary.format.channels == 2 ? ", stereo" : "");
+    }
+    return 0;
 }
 
 std::string read_input(const Options &options) {
@@ -255,6 +311,7 @@ std::vector<std::u16string> split_requests(const std::u16string &text, bool line
 
 int main(int argc, char **argv) {
     Options options = parse_options(argc, argv);
+    if (options.list_voices) return list_voices();
 
     std::string input = read_input(options);
     std::u16string text;
@@ -263,7 +320,7 @@ int main(int argc, char **argv) {
         fail("the input is not valid UTF-8 (byte " + std::to_string(bad_offset) + ")");
     std::vector<std::u16string> requests = split_requests(text, options.lines);
 
-    std::string voice = options.voice.empty() ? default_voice_path() : options.voice;
+    std::string voice = options.voice.empty() ? default_voice_path() : resolve_voice(options.voice);
     if (voice.empty()) fail("no voice: give one with --voice (the default voice has not been built)");
     VoiceFormat format;
     std::string error;

@@ -1,4 +1,5 @@
 // velorin-voice: builds voice files from espeak-ng or from recordings, checks them, lists units.
+#include "tools/espeak_source.h"
 #include "tools/voice_builder.h"
 #include "tools/voice_check.h"
 #include "voice/voice_file.h"
@@ -26,6 +27,9 @@ const char kUsage[] =
     "\n"
     "build: makes a voice with four units (alone, first, middle, last) for every syllable.\n"
     "  --espeak              speak the syllables with espeak-ng's Vietnamese voice\n"
+    "  --variant V           with --espeak, the regional speech: northern (espeak-ng's vi, the\n"
+    "                        default), central (vi-vn-x-central) or southern (vi-vn-x-south);\n"
+    "                        --espeak=V says the same\n"
     "  --recordings DIR      take them from WAV files DIR/<syllable>.<position>.wav, the syllable in\n"
     "                        Vietnamese letters (UTF-8, precomposed, lower case: \"việt.2.wav\")\n"
     "                        or in the voice file's plain letters (\"vieejt.2.wav\");\n"
@@ -37,11 +41,12 @@ const char kUsage[] =
     "                        both (default): add the other placement of the tone mark where\n"
     "                        spelling allows two (hòa and hoà, thủy and thuỷ)\n"
     "  -o, --output VOICE    the voice file to write\n"
-    "  --name NAME           voice name stored in the header (default vi-default)\n"
+    "  --name NAME           voice name stored in the header (default vi-default, vi-central\n"
+    "                        or vi-south after the variant)\n"
     "  --sample-rate HZ      the voice's sample rate (default 22050)\n"
     "  --channels N          1 (default) or 2\n"
     "  --mode wb|nb          Speex wideband (default) or narrowband\n"
-    "  --quality Q           Speex quality 0..10 (default 5)\n"
+    "  --quality Q           Speex quality 0..10 (default %d)\n"
     "  --byte-order little|big   (default little)\n"
     "  --jobs N              worker threads (default: one per core)\n"
     "  --partial             write the voice even if some syllables could not be made\n"
@@ -80,8 +85,8 @@ void print_list(const char *title, const std::vector<std::string> &items, bool a
 int run_build(int argc, char **argv) {
     VoiceBuildOptions options;
     options.progress = isatty(fileno(stderr));
-    std::string inventory;
-    bool espeak = false, both_placements = true;
+    std::string inventory, variant;
+    bool espeak = false, both_placements = true, named = false;
     for (int i = 2; i < argc; i++) {
         const std::string arg = argv[i];
         const bool has_value = i + 1 < argc;
@@ -89,6 +94,9 @@ int run_build(int argc, char **argv) {
         int number = 0;
         if (arg == "--espeak") {
             espeak = true;
+        } else if (arg.rfind("--espeak=", 0) == 0) {
+            espeak = true;
+            variant = arg.substr(9);
         } else if (arg == "--partial") {
             options.partial = true;
         } else if (arg == "--no-progress") {
@@ -104,6 +112,9 @@ int run_build(int argc, char **argv) {
             options.output = value();
         } else if (arg == "--name") {
             options.voice_name = value();
+            named = true;
+        } else if (arg == "--variant") {
+            variant = value();
         } else if (arg == "--tone-placements") {
             const std::string v = value();
             if (v != "both" && v != "as-listed") return usage_error("--tone-placements is both or as-listed");
@@ -132,6 +143,13 @@ int run_build(int argc, char **argv) {
     if (espeak == (options.source == UnitSource::Recordings)) return usage_error("give either --espeak or --recordings DIR");
     if (options.output.empty()) return usage_error("give the voice file with -o");
     if (espeak && inventory.empty()) return usage_error("--espeak needs --inventory FILE");
+    if (!variant.empty()) {
+        if (!espeak) return usage_error("--variant goes with --espeak");
+        const EspeakVariant *found = espeak_variant(variant);
+        if (!found) return usage_error("--variant is northern, central or southern");
+        options.espeak_variant = found->name;
+        if (!named) options.voice_name = found->voice_name;
+    }
     if (!inventory.empty()) {
         std::string error;
         if (read_syllable_list(inventory, &options.syllables, &error) != 0) {
@@ -155,6 +173,11 @@ int run_build(int argc, char **argv) {
         for (const std::string &syllable : report.unstorable) std::fprintf(stderr, " %s", syllable.c_str());
         std::fprintf(stderr, "\n");
     }
+    if (!report.clipping.empty()) {
+        std::fprintf(stderr, "velorin-voice: %zu units clip in the decoder even at a lower level:", report.clipping.size());
+        for (const std::string &unit : report.clipping) std::fprintf(stderr, " %s", unit.c_str());
+        std::fprintf(stderr, "\n");
+    }
     if (!report.left_out.empty()) {
         std::fprintf(stderr, "velorin-voice: %zu syllables left out:", report.left_out.size());
         for (const std::string &syllable : report.left_out) std::fprintf(stderr, " %s", syllable.c_str());
@@ -164,8 +187,10 @@ int run_build(int argc, char **argv) {
         std::fprintf(stderr, "velorin-voice: %s\n", report.error.c_str());
         return 1;
     }
-    std::printf("%s: %d syllables, %d units, %ld bytes, %.1f s\n", options.output.c_str(), report.syllables_written,
-                report.units_written, report.file_bytes, report.seconds);
+    std::printf("%s: %d syllables, %d units, %ld bytes, %.1f s; %d units more than 1 dB under the common loudness, "
+                "%d lowered so that the decoder does not clip them\n",
+                options.output.c_str(), report.syllables_written, report.units_written, report.file_bytes, report.seconds,
+                report.units_below_loudness, report.units_lowered_for_codec);
     return 0;
 }
 
@@ -229,9 +254,14 @@ int run_check(int argc, char **argv) {
         const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
         const TextCoverage coverage = text_coverage(text, report.syllables);
         const double share = coverage.vietnamese_syllables ? 100.0 * coverage.spoken / coverage.vietnamese_syllables : 100.0;
-        std::printf("  text %s: %ld Vietnamese syllables, %ld spoken (%.2f%%), %zu distinct lacking; %ld other words\n",
-                    text_file.c_str(), coverage.vietnamese_syllables, coverage.spoken, share, coverage.lacking.size(),
-                    coverage.other_words);
+        long lacking_count = 0;
+        for (const auto &entry : coverage.lacking) lacking_count += entry.second;
+        std::printf("  text %s: %ld Vietnamese syllables, %ld spoken (%.2f%%), %ld spelled, %ld read by a dictionary, "
+                    "%ld lacking (%.2f%%, %zu distinct); %ld other words\n",
+                    text_file.c_str(), coverage.vietnamese_syllables, coverage.spoken, share, coverage.spelled,
+                    coverage.by_dictionary, lacking_count,
+                    coverage.vietnamese_syllables ? 100.0 * lacking_count / coverage.vietnamese_syllables : 0.0,
+                    coverage.lacking.size(), coverage.other_words);
         std::vector<std::pair<long, std::string>> by_count;
         for (const auto &entry : coverage.lacking) by_count.emplace_back(-entry.second, entry.first);
         std::sort(by_count.begin(), by_count.end());
@@ -264,7 +294,7 @@ int run_list(int argc, char **argv) {
 int main(int argc, char **argv) {
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "-h" || command == "--help") {
-        std::fputs(kUsage, stdout);
+        std::printf(kUsage, VoiceBuildOptions().quality);
         return 0;
     }
     if (command == "build") return run_build(argc, argv);

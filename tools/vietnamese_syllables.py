@@ -72,6 +72,17 @@ def parse(syllable):
     return None
 
 
+def parse_name(syllable):
+    """parse, also for the final k of names from minority languages (Đắk Lắk): (onset, nucleus,
+    final, tone) or None."""
+    parsed = parse(syllable)
+    if parsed is None and syllable.endswith("k"):
+        parsed = parse(syllable[:-1] + "c")
+        if parsed is not None:
+            parsed = parsed[:2] + ("k",) + parsed[3:]
+    return parsed
+
+
 def nucleus_ok(nucleus):
     """A vowel run: vowel letters each with at most one quality sign, no consonant."""
     i = 0

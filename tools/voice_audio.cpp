@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <fstream>
 #include <iterator>
 
@@ -11,10 +12,19 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kWindowMs = 5;
-constexpr double kSilenceBelowPeakDb = 40.0;
-constexpr double kSilenceFloor = 30.0;    // RMS under which a window is silence whatever the peak
-constexpr double kTargetRms = 3000.0;     // about -21 dB below full scale
-constexpr double kPeakCeiling = 29000.0;  // about -1 dB
+// A window at this RMS or under is silence whatever the unit: rounding noise, about -78 dBFS.
+constexpr double kDigitalSilence = 4.0;
+// A unit whose loudest window stays under this (about -61 dBFS) is silence: hiss, hum.
+constexpr double kSilentUnit = 30.0;
+// The noise floor is the level that a tenth of the unit's windows stay under; sound is what
+// stands this far above it.
+constexpr double kFloorShare = 0.1;
+constexpr double kAboveFloorDb = 10.0;
+// A unit with no quiet part at all has no floor to find: what comes within this of its loudest
+// window is sound in any case.
+constexpr double kSoundBelowPeakDb = 30.0;
+// How far the peak limiter looks on either side of a sample.
+constexpr int kLimiterReachMs = 3;
 constexpr int kSincZeroCrossings = 16;
 
 uint32_t le32(const unsigned char *p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
@@ -45,10 +55,37 @@ std::vector<double> window_levels(const PcmAudio &audio, int *window_frames) {
     return levels;
 }
 
-double speech_threshold(const std::vector<double> &levels) {
-    const double loudest = levels.empty() ? 0 : *std::max_element(levels.begin(), levels.end());
-    return std::max(kSilenceFloor, loudest * std::pow(10.0, -kSilenceBelowPeakDb / 20));
+double sound_threshold(const std::vector<double> &levels) {
+    if (levels.empty()) return kDigitalSilence;
+    std::vector<double> sorted = levels;
+    const size_t floor_index = static_cast<size_t>(kFloorShare * static_cast<double>(sorted.size() - 1));
+    std::nth_element(sorted.begin(), sorted.begin() + static_cast<long>(floor_index), sorted.end());
+    const double noise_floor = sorted[floor_index];
+    const double loudest = *std::max_element(levels.begin(), levels.end());
+    const double above_floor = std::max(kDigitalSilence, noise_floor * std::pow(10.0, kAboveFloorDb / 20));
+    return std::max(kDigitalSilence, std::min(above_floor, loudest * std::pow(10.0, -kSoundBelowPeakDb / 20)));
 }
+
+struct Biquad {
+    double b0, b1, b2, a1, a2;
+};
+
+// The two stages of the K-weighting filter at any sample rate: the head's high shelf, then the
+// high-pass (the analogue prototypes of BS.1770 through the bilinear transform).
+void k_weighting(int sample_rate, Biquad *shelf, Biquad *high_pass) {
+    double f0 = 1681.974450955533, gain_db = 3.999843853973347, q = 0.7071752369554196;
+    double k = std::tan(kPi * f0 / sample_rate);
+    const double vh = std::pow(10.0, gain_db / 20), vb = std::pow(vh, 0.4996667741545416);
+    double a0 = 1 + k / q + k * k;
+    *shelf = {(vh + vb * k / q + k * k) / a0, 2 * (k * k - vh) / a0, (vh - vb * k / q + k * k) / a0,
+              2 * (k * k - 1) / a0, (1 - k / q + k * k) / a0};
+    f0 = 38.13547087602444, q = 0.5003270373238773;
+    k = std::tan(kPi * f0 / sample_rate);
+    a0 = 1 + k / q + k * k;
+    *high_pass = {1, -2, 1, 2 * (k * k - 1) / a0, (1 - k / q + k * k) / a0};
+}
+
+double block_lufs(double mean_square) { return -0.691 + 10 * std::log10(mean_square); }
 
 }  // namespace
 
@@ -198,17 +235,18 @@ PcmAudio resample(const PcmAudio &audio, int sample_rate) {
     return out;
 }
 
-int trim_silence(PcmAudio *audio, int keep_ms) {
+int trim_silence(PcmAudio *audio, int keep_ms, int *kept_from) {
     int window = 0;
     const std::vector<double> levels = window_levels(*audio, &window);
-    const double threshold = speech_threshold(levels);
+    const double threshold = sound_threshold(levels);
     int first = -1, last = -1;
     for (int w = 0; w < static_cast<int>(levels.size()); w++) {
-        if (levels[w] < threshold) continue;
+        if (levels[w] <= threshold) continue;
         if (first < 0) first = w;
         last = w;
     }
-    if (first < 0) {
+    const double loudest = levels.empty() ? 0 : *std::max_element(levels.begin(), levels.end());
+    if (first < 0 || loudest < kSilentUnit) {
         audio->samples.clear();
         return 0;
     }
@@ -217,26 +255,124 @@ int trim_silence(PcmAudio *audio, int keep_ms) {
     const int end = std::min(audio->frames(), (last + 1) * window + keep);
     const size_t ch = static_cast<size_t>(audio->channels);
     audio->samples = std::vector<int16_t>(audio->samples.begin() + start * ch, audio->samples.begin() + end * ch);
+    if (kept_from) *kept_from = start;
     return end - start;
 }
 
-void normalize_level(PcmAudio *audio) {
-    int window = 0;
-    const std::vector<double> levels = window_levels(*audio, &window);
-    const double threshold = speech_threshold(levels);
-    double sum = 0;
+double gated_loudness(const PcmAudio &audio, int block_ms) {
+    const int frames = audio.frames();
+    if (frames == 0 || audio.sample_rate <= 0 || block_ms <= 0) return kSilentLufs;
+    Biquad shelf, high_pass;
+    k_weighting(audio.sample_rate, &shelf, &high_pass);
+    // Running sums of the K-weighted energy, all channels added, so every block is one difference.
+    std::vector<double> energy(static_cast<size_t>(frames) + 1, 0.0);
+    for (int c = 0; c < audio.channels; c++) {
+        double x1 = 0, x2 = 0, y1 = 0, y2 = 0, z1 = 0, z2 = 0;
+        double sum = 0;
+        for (int f = 0; f < frames; f++) {
+            const double x = audio.samples[static_cast<size_t>(f) * audio.channels + c] / 32768.0;
+            const double y = shelf.b0 * x + shelf.b1 * x1 + shelf.b2 * x2 - shelf.a1 * y1 - shelf.a2 * y2;
+            x2 = x1, x1 = x;
+            const double z = high_pass.b0 * y + high_pass.b1 * y1 + high_pass.b2 * y2 - high_pass.a1 * z1 - high_pass.a2 * z2;
+            y2 = y1, y1 = y;
+            z2 = z1, z1 = z;
+            sum += z * z;
+            energy[static_cast<size_t>(f) + 1] += sum;
+        }
+    }
+    const int block = std::min(frames, std::max(1, audio.sample_rate * block_ms / 1000));
+    const int hop = std::max(1, block / 4);
+    std::vector<double> powers;
+    for (int start = 0; start + block <= frames; start += hop) {
+        const double power = (energy[static_cast<size_t>(start + block)] - energy[static_cast<size_t>(start)]) / block;
+        if (power > 0 && block_lufs(power) > -70.0) powers.push_back(power);
+    }
+    if (powers.empty()) return kSilentLufs;
+    double mean = 0;
+    for (double p : powers) mean += p;
+    mean /= static_cast<double>(powers.size());
+    const double relative_gate = block_lufs(mean) - 10.0;
+    double gated = 0;
     int count = 0;
-    for (double level : levels) {
-        if (level < threshold) continue;
-        sum += level * level;
+    for (double p : powers) {
+        if (block_lufs(p) <= relative_gate) continue;
+        gated += p;
         count++;
     }
-    int peak = 0;
-    for (int16_t s : audio->samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
-    if (count == 0 || peak == 0) return;
-    double gain = kTargetRms / std::sqrt(sum / count);
-    gain = std::min(gain, kPeakCeiling / peak);
+    return count ? block_lufs(gated / count) : kSilentLufs;
+}
+
+void apply_gain(PcmAudio *audio, double gain) {
     for (int16_t &s : audio->samples) s = clamp16(s * gain);
+}
+
+int peak_sample(const std::vector<int16_t> &samples) {
+    int peak = 0;
+    for (int16_t s : samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
+    return peak;
+}
+
+namespace {
+
+// Scales samples so no magnitude passes ceiling: each sample's own allowed gain, the least of it
+// over the limiter's reach on either side, averaged over half that reach. Every gain in the average
+// is at most the centre sample's own, so the result never passes the ceiling.
+void limit_peaks(std::vector<double> *samples, int channels, int sample_rate, double ceiling) {
+    const int frames = static_cast<int>(samples->size()) / channels;
+    const int reach = std::max(1, sample_rate * kLimiterReachMs / 1000);
+    std::vector<double> allowed(static_cast<size_t>(frames), 1.0);
+    bool any = false;
+    for (int f = 0; f < frames; f++) {
+        for (int c = 0; c < channels; c++) {
+            const double magnitude = std::fabs((*samples)[static_cast<size_t>(f) * channels + c]);
+            if (magnitude > ceiling) {
+                allowed[f] = std::min(allowed[f], ceiling / magnitude);
+                any = true;
+            }
+        }
+    }
+    if (!any) return;
+    // The least allowed gain within reach of each frame (a sliding minimum), then its running mean.
+    std::vector<double> least(static_cast<size_t>(frames));
+    std::deque<int> window;  // frames whose allowed gain rises from front to back
+    for (int f = 0, next = 0; f < frames; f++) {
+        for (; next < frames && next <= f + reach; next++) {
+            while (!window.empty() && allowed[window.back()] >= allowed[next]) window.pop_back();
+            window.push_back(next);
+        }
+        while (window.front() < f - reach) window.pop_front();
+        least[f] = allowed[window.front()];
+    }
+    const int half = std::max(1, reach / 2);
+    double sum = 0;
+    for (int k = -half; k <= half; k++) sum += k >= 0 && k < frames ? least[k] : 1.0;
+    const int count = 2 * half + 1;
+    for (int f = 0; f < frames; f++) {
+        const double gain = std::min(sum / count, allowed[f]);
+        for (int c = 0; c < channels; c++) (*samples)[static_cast<size_t>(f) * channels + c] *= gain;
+        const int leaving = f - half, entering = f + half + 1;
+        sum += (entering < frames ? least[entering] : 1.0) - (leaving >= 0 ? least[leaving] : 1.0);
+    }
+}
+
+void round_into(const std::vector<double> &samples, PcmAudio *audio) {
+    for (size_t i = 0; i < samples.size(); i++) audio->samples[i] = clamp16(samples[i]);
+}
+
+}  // namespace
+
+void level_unit(PcmAudio *audio, double target_lufs, int ceiling) {
+    double loudness = gated_loudness(*audio, kUnitLoudnessBlockMs);
+    if (loudness <= kSilentLufs) return;
+    std::vector<double> samples(audio->samples.begin(), audio->samples.end());
+    // Limiting takes some loudness away; it is made up for, twice at most.
+    for (int pass = 0; pass < 3 && std::fabs(loudness - target_lufs) > 0.1; pass++) {
+        const double gain = std::pow(10.0, (target_lufs - loudness) / 20);
+        for (double &s : samples) s *= gain;
+        limit_peaks(&samples, audio->channels, audio->sample_rate, ceiling);
+        round_into(samples, audio);
+        loudness = gated_loudness(*audio, kUnitLoudnessBlockMs);
+    }
 }
 
 double audio_ms(const PcmAudio &audio) {

@@ -25,12 +25,35 @@ PcmAudio mix_channels(const PcmAudio &audio, int channels);
 // Windowed-sinc resampling to sample_rate (band-limited when going down).
 PcmAudio resample(const PcmAudio &audio, int sample_rate);
 
-// Leading and trailing silence: the audio from the first to the last 5 ms window whose level is
-// within 40 dB of the loudest window, widened by keep_ms on each side. Returns the frame count
-// kept, 0 when everything is silent.
-int trim_silence(PcmAudio *audio, int keep_ms);
-// Brings the level of the loud part to a common loudness, without letting peaks clip.
-void normalize_level(PcmAudio *audio);
+// Leading and trailing silence: the audio from the first to the last 5 ms window that stands out
+// of the unit's own noise floor (the level of its quietest windows), widened by keep_ms on each
+// side. The weak release of a final stop, after its silent closure, is kept. Returns the frame
+// count kept, 0 when everything is silent; *kept_from, when given, the first frame kept.
+int trim_silence(PcmAudio *audio, int keep_ms, int *kept_from = nullptr);
+
+// Loudness after ITU-R BS.1770: K-weighted mean square over blocks of block_ms (75 % overlap; the
+// whole audio when shorter), gated at -70 LUFS and 10 LU under the ungated mean. LUFS, or
+// kSilentLufs when nothing passes the gates. block_ms 400 gives the standard's integrated loudness.
+constexpr double kSilentLufs = -200.0;
+double gated_loudness(const PcmAudio &audio, int block_ms = 400);
+
+// The loudness every unit is brought to, measured over 100 ms blocks, so that speech made of the
+// units is as loud as espeak-ng speaking at volume 100.
+constexpr int kUnitLoudnessBlockMs = 100;
+constexpr double kUnitLoudnessLufs = -17.2;
+// The highest sample a unit may have before encoding: the codec's peaks come out up to a third
+// higher. And the highest the engine's decoder may make of it.
+constexpr int kUnitPeakCeiling = 24000;
+constexpr int kDecodedPeakCeiling = 32000;
+
+// Brings a unit to target_lufs, holding its peaks under ceiling with a smooth gain (it never
+// rises above the gain a sample allows, and changes over a few milliseconds, so the limiting
+// itself makes no clicks). Silence is left as it is.
+void level_unit(PcmAudio *audio, double target_lufs = kUnitLoudnessLufs, int ceiling = kUnitPeakCeiling);
+// Multiplies every sample by gain, rounding and saturating.
+void apply_gain(PcmAudio *audio, double gain);
+// The largest sample magnitude.
+int peak_sample(const std::vector<int16_t> &samples);
 
 // Milliseconds of audio.
 double audio_ms(const PcmAudio &audio);

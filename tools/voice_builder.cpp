@@ -2,6 +2,7 @@
 #include "tools/voice_builder.h"
 
 #include "lexicon/ascii_form.h"
+#include "lexicon/unit_name.h"
 #include "tools/espeak_source.h"
 #include "tools/voice_audio.h"
 #include "voice/voice_file.h"
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -68,6 +70,10 @@ bool utf8_to_utf16(const std::string &in, std::u16string *out) {
     return true;
 }
 
+bool is_ascii(const std::string &text) {
+    return std::all_of(text.begin(), text.end(), [](unsigned char c) { return c < 0x80; });
+}
+
 std::string wide_ascii_form(const char16_t *form) {
     std::string out;
     for (; *form; ++form) out.push_back(static_cast<char>(*form));
@@ -83,8 +89,12 @@ struct UnitResult {
     std::vector<uint8_t> bytes;
     std::string error;
     bool missing = false;
-    bool done = false;
+    bool below_loudness = false;     // its peak held it more than 1 dB under the common loudness
+    bool lowered_for_codec = false;  // lowered again because the decoder would have clipped it
+    bool clips = false;              // the decoder still clips it
 };
+
+constexpr int kLevelAttempts = 4;
 
 // The audio of one unit from its source, before processing.
 int fetch_unit_audio(const VoiceBuildOptions &options, const std::map<std::string, std::string> &recordings,
@@ -92,7 +102,7 @@ int fetch_unit_audio(const VoiceBuildOptions &options, const std::map<std::strin
     if (options.source == UnitSource::Espeak) {
         return espeak_speak_syllable(ascii_to_vietnamese(syllable), position, audio, error);
     }
-    const auto found = recordings.find(syllable + "." + std::to_string(position));
+    const auto found = recordings.find(unit_syllable(syllable) + "." + std::to_string(position));
     if (found == recordings.end()) {
         *missing = true;
         *error = recording_file_name(syllable, position);
@@ -101,22 +111,36 @@ int fetch_unit_audio(const VoiceBuildOptions &options, const std::map<std::strin
     return read_wav(found->second, audio, error);
 }
 
-int make_unit(const VoiceBuildOptions &options, const std::map<std::string, std::string> &recordings,
-              const std::string &syllable, int position, UnitResult *result) {
-    PcmAudio audio;
-    if (fetch_unit_audio(options, recordings, syllable, position, &audio, &result->missing, &result->error) != 0) return -1;
+// A unit from its source audio: mixed, resampled, trimmed, brought to the common loudness and
+// encoded. While the engine's decoder would clip the unit, its level is lowered and it is encoded
+// again.
+int make_unit(const VoiceBuildOptions &options, PcmAudio audio, UnitResult *result) {
     audio = resample(mix_channels(audio, options.channels), options.sample_rate);
     if (trim_silence(&audio, kTrimKeepMs) == 0) {
         result->error = "silent";
         return -1;
     }
-    normalize_level(&audio);
+    level_unit(&audio);
     UnitEncoderOptions encoder;
     encoder.band = options.band;
     encoder.sample_rate = options.sample_rate;
     encoder.channels = options.channels;
     encoder.quality = options.quality;
-    if (encode_unit(audio.samples.data(), audio.frames(), encoder, &result->bytes, &result->error) != 0) return -1;
+    std::vector<int16_t> decoded;
+    for (int attempt = 0;; attempt++) {
+        if (encode_unit(audio.samples.data(), audio.frames(), encoder, &result->bytes, &result->error, &decoded) != 0)
+            return -1;
+        const int peak = peak_sample(decoded);
+        if (peak <= kDecodedPeakCeiling) break;
+        if (attempt == kLevelAttempts) {
+            result->clips = true;
+            break;
+        }
+        // A clipped peak says only that the codec overshot by more than that.
+        apply_gain(&audio, std::min(0.9, 0.98 * kDecodedPeakCeiling / peak));
+        result->lowered_for_codec = true;
+    }
+    result->below_loudness = gated_loudness(audio, kUnitLoudnessBlockMs) < kUnitLoudnessLufs - 1.0;
     if (static_cast<int>(result->bytes.size()) > kMaxStoredUnitBytes) {
         result->error = std::to_string(result->bytes.size()) + " bytes (" + std::to_string(static_cast<int>(audio_ms(audio))) +
                         " ms), over the " + std::to_string(kMaxStoredUnitBytes) +
@@ -237,8 +261,26 @@ std::string vietnamese_to_ascii(const std::string &utf8) {
     return lower_narrow(narrow);
 }
 
+std::string unit_syllable(const std::string &ascii_syllable) {
+    std::vector<char> name(ascii_syllable.begin(), ascii_syllable.end());
+    name.push_back('\0');
+    name_long_o(name.data());
+    return name.data();
+}
+
+std::string syllable_of_unit(const std::string &unit) {
+    std::string syllable = unit;
+    for (size_t i = 1; i < syllable.size(); i++)
+        if (syllable[i] == 'O' && syllable[i - 1] == 'o') syllable[i] = 'o';
+    return syllable;
+}
+
 std::string recording_file_name(const std::string &ascii_syllable, int position) {
-    return ascii_to_vietnamese(ascii_syllable) + "." + std::to_string(position) + ".wav";
+    std::string name = ascii_to_vietnamese(ascii_syllable);
+    // An ASCII name is read in the file's plain letters, where "oo" is ô: the long o keeps its
+    // capital there ("xoOng").
+    if (is_ascii(name)) name = unit_syllable(ascii_syllable);
+    return name + "." + std::to_string(position) + ".wav";
 }
 
 std::string unit_name_of_recording(const std::string &file_name) {
@@ -251,19 +293,20 @@ std::string unit_name_of_recording(const std::string &file_name) {
     if (stem[n - 2] != '.' || stem[n - 1] < '0' || stem[n - 1] > '3') return "";
     const std::string syllable = stem.substr(0, n - 2);
     if (syllable.empty()) return "";
-    const bool plain = std::all_of(syllable.begin(), syllable.end(), [](unsigned char c) { return c < 0x80; });
     std::string ascii;
-    if (plain) {
+    if (is_ascii(syllable)) {
         std::string lowered = syllable;
         std::transform(lowered.begin(), lowered.end(), lowered.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         if (lowered.find_first_not_of("abcdefghijklmnopqrstuvwxyz") != std::string::npos) return "";
+        for (size_t i = 1; i < syllable.size(); i++)  // the long o's capital ("xoOng")
+            if (syllable[i] == 'O' && syllable[i - 1] == 'o') lowered[i] = 'O';
         // The plain-letter spelling as the loader reads it back.
         std::vector<char> name(lowered.begin(), lowered.end());
         name.push_back(0);
         rewrite_unit_name(name.data());
         ascii = name.data();
     } else {
-        ascii = vietnamese_to_ascii(syllable);
+        ascii = unit_syllable(vietnamese_to_ascii(syllable));
     }
     if (ascii.empty()) return "";
     return ascii + "." + stem.substr(n - 1);
@@ -291,27 +334,33 @@ int voice_build(const VoiceBuildOptions &options, VoiceBuildReport *report) {
 
     std::map<std::string, std::string> recordings;
     std::vector<std::string> syllables = options.syllables;
+    const EspeakVariant *variant = nullptr;
     if (options.source == UnitSource::Recordings) {
         recordings = scan_recordings(options.recordings_dir, &report->error);
         if (!report->error.empty()) return -1;
         if (syllables.empty()) {
             std::set<std::string> found;
-            for (const auto &entry : recordings) found.insert(entry.first.substr(0, entry.first.size() - 2));
+            for (const auto &entry : recordings) found.insert(syllable_of_unit(entry.first.substr(0, entry.first.size() - 2)));
             syllables.assign(found.begin(), found.end());
         }
     } else {
         std::string error;
-        if (espeak_source_start(&error) < 0) {
+        variant = espeak_variant(options.espeak_variant);
+        if (!variant) {
+            report->error = "no espeak-ng variant " + options.espeak_variant + " (northern, central or southern)";
+            return -1;
+        }
+        if (espeak_source_start(*variant, &error) < 0) {
             report->error = error;
             return -1;
         }
     }
-    // The file's plain-letter names cannot spell every AsciiForm ("oo" of "boong" reads back as
-    // "o)"): such syllables can never be in a voice, so they are set aside, not built.
+    // A syllable whose unit name the file's plain letters cannot spell can never be in a voice, so
+    // it is set aside, not built.
     std::vector<std::string> storable;
     for (const std::string &syllable : syllables) {
         std::string plain;
-        if (!syllable.empty() && plain_unit_name(syllable + ".0", &plain) == 0) {
+        if (!syllable.empty() && plain_unit_name(unit_syllable(syllable) + ".0", &plain) == 0) {
             storable.push_back(syllable);
         } else {
             report->unstorable.push_back(syllable);
@@ -331,10 +380,27 @@ int voice_build(const VoiceBuildOptions &options, VoiceBuildReport *report) {
     std::vector<UnitResult> results(total);
     std::atomic<int> next{0};
     std::atomic<int> done{0};
+    // espeak-ng carries state from one text to the next, so what it makes of a syllable depends
+    // on what it spoke before: it speaks the units in job order, whichever thread asks, and the
+    // same inputs give the same voice.
+    std::mutex turn_mutex;
+    std::condition_variable turn_changed;
+    int turn = 0;
     auto work = [&]() {
         for (int job = next++; job < total; job = next++) {
-            make_unit(options, recordings, syllables[job / 4], job % 4, &results[job]);
-            results[job].done = true;
+            UnitResult &result = results[job];
+            PcmAudio audio;
+            int fetched;
+            if (options.source == UnitSource::Espeak) {
+                std::unique_lock<std::mutex> lock(turn_mutex);
+                turn_changed.wait(lock, [&]() { return turn == job; });
+                fetched = fetch_unit_audio(options, recordings, syllables[job / 4], job % 4, &audio, &result.missing, &result.error);
+                turn++;
+                turn_changed.notify_all();
+            } else {
+                fetched = fetch_unit_audio(options, recordings, syllables[job / 4], job % 4, &audio, &result.missing, &result.error);
+            }
+            if (fetched == 0) make_unit(options, std::move(audio), &result);
             ++done;
         }
     };
@@ -356,6 +422,9 @@ int voice_build(const VoiceBuildOptions &options, VoiceBuildReport *report) {
         bool complete = true;
         for (int p = 0; p < 4; p++) {
             const UnitResult &result = results[s * 4 + p];
+            report->units_below_loudness += result.below_loudness;
+            report->units_lowered_for_codec += result.lowered_for_codec;
+            if (result.clips) report->clipping.push_back(unit_syllable(syllables[s]) + "." + std::to_string(p));
             if (result.error.empty()) continue;
             complete = false;
             if (result.missing) {
@@ -369,9 +438,13 @@ int voice_build(const VoiceBuildOptions &options, VoiceBuildReport *report) {
             continue;
         }
         for (int p = 0; p < 4; p++) {
-            units.push_back({syllables[s] + "." + std::to_string(p), std::move(results[s * 4 + p].bytes)});
+            units.push_back({unit_syllable(syllables[s]) + "." + std::to_string(p), std::move(results[s * 4 + p].bytes)});
         }
     }
+    // In the index's order, so the loader finds the names already sorted.
+    std::sort(units.begin(), units.end(), [](const VoiceUnitData &a, const VoiceUnitData &b) {
+        return std::strcmp(a.name.c_str(), b.name.c_str()) < 0;
+    });
     if (!report->left_out.empty() && !options.partial) {
         report->error = std::to_string(report->left_out.size()) + " syllables could not be made; nothing written";
         return -1;
@@ -383,7 +456,7 @@ int voice_build(const VoiceBuildOptions &options, VoiceBuildReport *report) {
 
     VoiceFileHeader header;
     header.header_text_1 = options.voice_name;
-    header.header_text_2 = options.source == UnitSource::Espeak ? "espeak-ng vi" : "recordings";
+    header.header_text_2 = variant ? std::string("espeak-ng ") + variant->espeak_voice : "recordings";
     header.header_value = options.quality;
     header.header_text_3 = "vi";
     header.header_text_4 = "velorin-voice";

@@ -29,11 +29,17 @@ std::string ascii_to_vietnamese(const std::string &ascii);
 // characters outside U+0001..U+00FF that are not Vietnamese letters.
 std::string vietnamese_to_ascii(const std::string &utf8);
 
+// The syllable part of a unit's name: the AsciiForm syllable with its long o named as the voice
+// file can hold it ("xoong" -> "xoOng", as the engine names the unit), and the way back.
+std::string unit_syllable(const std::string &ascii_syllable);
+std::string syllable_of_unit(const std::string &unit_syllable);
+
 // Recordings are named "<syllable>.<position>.wav": the syllable in Vietnamese letters (UTF-8,
 // lower case, precomposed: "việt.2.wav") or in the voice file's plain-letter spelling
 // ("vieejt.2.wav"); position 0 alone, 1 first, 2 middle, 3 last.
 std::string recording_file_name(const std::string &ascii_syllable, int position);
-// The AsciiForm unit name ("vie).t.2") of a recording's file name, or "" when it is not one.
+// The unit name ("vie).t.2", "xoOng.0") of a recording's file name, or "" when it is not one. A
+// plain-letter name is read as the voice file's loader reads it ("xoong" is xông there).
 std::string unit_name_of_recording(const std::string &file_name);
 
 enum class UnitSource { Espeak, Recordings };
@@ -43,6 +49,7 @@ struct VoiceBuildOptions {
     std::string recordings_dir;
     std::vector<std::string> syllables;  // AsciiForm; with recordings, empty means all found
     std::string output;
+    std::string espeak_variant = "northern";  // northern, central or southern (espeak-ng's vi voices)
     std::string voice_name = "vi-default";
     int sample_rate = 22050;
     int channels = 1;
@@ -63,6 +70,9 @@ struct VoiceBuildReport {
     std::vector<std::string> unit_errors;         // "<unit>: reason" (silent, too large, ...)
     std::vector<std::string> left_out;            // syllables not in the voice
     std::vector<std::string> unstorable;          // syllables no unit name in the file can spell
+    int units_below_loudness = 0;                 // more than 1 dB under the common loudness
+    int units_lowered_for_codec = 0;              // lowered again so that the decoder does not clip them
+    std::vector<std::string> clipping;            // units the decoder clips all the same
     std::string error;                            // why nothing was written
 };
 

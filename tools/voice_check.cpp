@@ -2,6 +2,7 @@
 #include "tools/voice_check.h"
 
 #include "lexicon/ascii_form.h"
+#include "lexicon/dictionary.h"
 #include "tools/voice_builder.h"
 #include "voice/unit_decode.h"
 #include "voice/unit_synth.h"
@@ -174,7 +175,7 @@ int voice_check(const std::string &path, VoiceCheckReport *report) {
 std::vector<std::string> lacking_syllables(const VoiceCheckReport &report, const std::vector<std::string> &syllables) {
     std::vector<std::string> lacking;
     for (const std::string &syllable : syllables)
-        if (!report.syllables.count(syllable)) lacking.push_back(syllable);
+        if (!report.syllables.count(unit_syllable(syllable))) lacking.push_back(syllable);
     return lacking;
 }
 
@@ -221,8 +222,14 @@ TextCoverage text_coverage(const std::string &utf8_text, const std::set<std::str
         if (!ascii.empty() && looks_vietnamese(ascii)) {
             coverage.vietnamese_syllables++;
             // The engine tests words of at most 7 characters against the voice.
-            if (word.size() <= 7 && voice_syllables.count(ascii)) {
+            char key[kNarrowCapacity];
+            if (word.size() <= 7 && voice_syllables.count(unit_syllable(ascii))) {
                 coverage.spoken++;
+            } else if (word.size() == 1) {
+                coverage.spelled++;
+            } else if (word.size() < kNarrowCapacity && narrow_text(word.c_str(), key) >= 0 &&
+                       (lookup_abbreviation(lower_narrow(key)) || lookup_foreign_word(key))) {
+                coverage.by_dictionary++;
             } else {
                 coverage.lacking[ascii]++;
             }

@@ -21,7 +21,7 @@ struct VoiceCheckReport {
     int syllable_count = 0;  // from the header
     int unit_count = 0;
     long audio_bytes = 0;
-    std::set<std::string> syllables;              // syllables with at least one unit
+    std::set<std::string> syllables;              // syllables with at least one unit, as units name them ("xoOng")
     std::vector<std::string> missing_positions;   // "xin.3": a syllable's unit that is not there
     std::vector<std::string> duplicates;          // names stored more than once
     std::vector<std::string> bad_names;           // names without a position suffix .0 to .3
@@ -44,6 +44,8 @@ std::vector<std::string> lacking_syllables(const VoiceCheckReport &report, const
 struct TextCoverage {
     long vietnamese_syllables = 0;      // words of the text that are Vietnamese syllables
     long spoken = 0;                    // of those, the ones the voice has a unit for
+    long spelled = 0;                   // single letters the voice lacks, which the engine spells
+    long by_dictionary = 0;             // words the voice lacks that a built-in dictionary reads
     std::map<std::string, long> lacking;  // AsciiForm of the others, with their counts
     long other_words = 0;               // letter runs that are not Vietnamese (English, names)
 };
@@ -53,5 +55,6 @@ struct TextCoverage {
 // tone allow ("xin", "nghieng" yes; "git", "main", "package" no).
 bool looks_vietnamese(const std::string &ascii_word);
 // Cuts a UTF-8 text into letter runs, and counts those that are Vietnamese syllables and whether
-// the voice speaks them (its unit "<AsciiForm>.0", as the engine tests a word).
+// the voice speaks them (its unit "<AsciiForm>.0", as the engine tests a word), or else the engine
+// spells them (one letter) or reads them from its dictionaries (English words such as "by").
 TextCoverage text_coverage(const std::string &utf8_text, const std::set<std::string> &voice_syllables);

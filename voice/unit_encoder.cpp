@@ -3,6 +3,7 @@
 
 #include <ogg/ogg.h>
 #include <speex/speex.h>
+#include <speex/speex_callbacks.h>
 #include <speex/speex_header.h>
 #include <speex/speex_stereo.h>
 
@@ -61,8 +62,54 @@ int encoded_unit_frames(SpeexBand band, int frames) {
     return std::max(frames, shortest_frames(delays_for(band)));
 }
 
+// The engine's decoder, run on the packets as they are made.
+struct PacketDecoder {
+    void *state = nullptr;
+    SpeexBits bits;
+    SpeexStereoState stereo = SPEEX_STEREO_STATE_INIT;
+    std::vector<spx_int16_t> frame;
+    std::vector<int16_t> *samples = nullptr;
+
+    bool start(const SpeexMode *mode, int frame_size, int channels, std::vector<int16_t> *out) {
+        state = speex_decoder_init(mode);
+        if (!state) return false;
+        int enhancement = 1;
+        speex_decoder_ctl(state, SPEEX_SET_ENH, &enhancement);
+        if (channels == 2) {
+            SpeexCallback callback;
+            callback.callback_id = SPEEX_INBAND_STEREO;
+            callback.func = speex_std_stereo_request_handler;
+            callback.data = &stereo;
+            speex_decoder_ctl(state, SPEEX_SET_HANDLER, &callback);
+        }
+        speex_bits_init(&bits);
+        frame.resize(static_cast<size_t>(frame_size) * channels);
+        samples = out;
+        samples->clear();
+        return true;
+    }
+    void decode(char *packet, int bytes, int frame_size, int channels) {
+        speex_bits_read_from(&bits, packet, bytes);
+        if (speex_decode_int(state, &bits, frame.data()) != 0) std::fill(frame.begin(), frame.end(), 0);
+        if (channels == 2) speex_decode_stereo_int(frame.data(), frame_size, &stereo);
+        samples->insert(samples->end(), frame.begin(), frame.end());
+    }
+    // Drops the codec's delay and the padding, as the engine's decoder trims by granule positions.
+    void finish(int delay_frames, int frames, int channels) {
+        const size_t start = std::min(samples->size(), static_cast<size_t>(delay_frames) * channels);
+        samples->erase(samples->begin(), samples->begin() + static_cast<long>(start));
+        samples->resize(static_cast<size_t>(frames) * channels, 0);
+    }
+    ~PacketDecoder() {
+        if (state) {
+            speex_decoder_destroy(state);
+            speex_bits_destroy(&bits);
+        }
+    }
+};
+
 int encode_unit(const int16_t *samples, int frames, const UnitEncoderOptions &options, std::vector<uint8_t> *out,
-                std::string *error) {
+                std::string *error, std::vector<int16_t> *decoded) {
     if (!out) {
         fail(error, "no output");
         return -1;
@@ -141,6 +188,13 @@ int encode_unit(const int16_t *samples, int frames, const UnitEncoderOptions &op
     ogg_stream_packetin(&stream, &packet);
     while (ogg_stream_flush(&stream, &page)) append_page(page, &result);
 
+    PacketDecoder decoder;
+    if (decoded && !decoder.start(mode, delays.frame_size, options.channels, decoded)) {
+        speex_encoder_destroy(encoder);
+        ogg_stream_clear(&stream);
+        fail(error, "Speex decoder creation failed");
+        return -1;
+    }
     SpeexBits bits;
     speex_bits_init(&bits);
     std::vector<spx_int16_t> frame(static_cast<size_t>(frame_size) * channels);
@@ -157,6 +211,7 @@ int encode_unit(const int16_t *samples, int frames, const UnitEncoderOptions &op
         speex_bits_insert_terminator(&bits);
         const int coded_bytes = speex_bits_write(&bits, coded, kMaxPacketBytes);
         speex_bits_reset(&bits);
+        if (decoded) decoder.decode(coded, coded_bytes, frame_size, channels);
 
         const bool last = id == packet_count - 1;
         packet.packet = reinterpret_cast<unsigned char *>(coded);
@@ -178,6 +233,7 @@ int encode_unit(const int16_t *samples, int frames, const UnitEncoderOptions &op
     speex_bits_destroy(&bits);
     speex_encoder_destroy(encoder);
     ogg_stream_clear(&stream);
+    if (decoded) decoder.finish(delay, total_frames, channels);
     *out = std::move(result);
     return 0;
 }

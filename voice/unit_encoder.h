@@ -24,8 +24,10 @@ struct UnitEncoderOptions {
 
 // Encodes frames samples per channel (interleaved for stereo) into *out. Returns 0, or -1 with a
 // reason in *error when given (bad channel count, quality or rate, negative length, codec failure).
+// When decoded is given, it receives what the engine's decoder (enhancement on) makes of the
+// stream, aligned with the input and as long, before the engine's edge fades.
 int encode_unit(const int16_t *samples, int frames, const UnitEncoderOptions &options, std::vector<uint8_t> *out,
-                std::string *error = nullptr);
+                std::string *error = nullptr, std::vector<int16_t> *decoded = nullptr);
 
 // Samples per channel that encode_unit makes of an input of frames samples per channel.
 int encoded_unit_frames(SpeexBand band, int frames);
