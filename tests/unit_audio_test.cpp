@@ -106,7 +106,7 @@ struct UnitAudioTest : testing::Test {
     std::vector<unsigned char> out = std::vector<unsigned char>(kPcmBufferBytes);
 
     int decode(const std::vector<uint8_t> &bytes, SpeexStreamSetup *setup = nullptr) {
-        return decode_unit(bytes.data(), static_cast<int>(bytes.size()), out.data(), static_cast<int>(out.size()), setup);
+        return decode_unit(bytes.data(), static_cast<int>(bytes.size()), out.data(), static_cast<int>(out.size()), 0, 0, setup);
     }
 };
 
@@ -274,7 +274,7 @@ TEST_F(UnitAudioTest, DecodingStopsAtTheLimit) {
     const int full = decode(bytes);
     for (int limit : {0, 1, 3, 1000, 1280, 1281, full - 1, full}) {
         std::vector<unsigned char> dest(static_cast<size_t>(full) + 64, 0xa5);
-        const int written = decode_unit(bytes.data(), static_cast<int>(bytes.size()), dest.data(), limit);
+        const int written = decode_unit(bytes.data(), static_cast<int>(bytes.size()), dest.data(), limit, 0, 0);
         EXPECT_LE(written, limit);
         EXPECT_GE(written, 0);
         EXPECT_EQ(written % 4, 0);
