@@ -602,6 +602,7 @@ struct NoisyUnitTest : testing::Test {
 
 TEST_F(NoisyUnitTest, RandomBytesAfterTheHeaderPage) {
     std::mt19937 random(20240611);
+    std::printf("seed 20240611\n");
     for (int trial = 0; trial < 300; trial++) {
         SCOPED_TRACE(trial);
         std::vector<uint8_t> noisy(unit.begin(), unit.begin() + static_cast<long>(trial % 2 ? comment_end : header_end));
@@ -614,6 +615,7 @@ TEST_F(NoisyUnitTest, RandomBytesAfterTheHeaderPage) {
 // Well-framed Ogg pages whose packets are noise: the Speex decoder itself reads random bits.
 TEST_F(NoisyUnitTest, RandomPacketsInValidPages) {
     std::mt19937 random(7);
+    std::printf("seed 7\n");
     for (int trial = 0; trial < 200; trial++) {
         SCOPED_TRACE(trial);
         std::vector<uint8_t> noisy(unit.begin(), unit.begin() + static_cast<long>(comment_end));
@@ -647,6 +649,7 @@ TEST_F(NoisyUnitTest, RandomPacketsInValidPages) {
 // other words are spoken.
 TEST_F(HostileVoiceTest, NoisyUnitInAVoiceLeavesTheOtherWords) {
     std::mt19937 random(99);
+    std::printf("seed 99\n");
     VoiceBytes voice;
     voice.put_header(options.sample_rate, 1, 2);
     for (int position = 0; position < 4; position++) {
