@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "api/velorin_nvda.h"
+#include "bench/bench_support.h"
 
 namespace {
 
@@ -194,28 +195,6 @@ const char kBuiltInText[] =
     "Chúng ta cùng nhau học tiếng Việt mỗi ngày, từng chữ một, cho đến khi nói được thật lưu loát.\n"
     "Buổi sáng ở thành phố rất đông người đi làm; ai cũng vội vàng nhưng vẫn mỉm cười chào nhau.\n";
 
-std::u16string to_utf16(const std::string &in) {
-    std::u16string out;
-    for (size_t i = 0; i < in.size();) {
-        const unsigned char lead = static_cast<unsigned char>(in[i]);
-        uint32_t code = lead;
-        size_t extra = lead < 0x80 ? 0 : (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2 : 3;
-        if (extra) code = lead & (0x3F >> extra);
-        if (i + extra >= in.size()) extra = 0, code = 0xFFFD;
-        for (size_t k = 1; k <= extra; ++k) code = code << 6 | (static_cast<unsigned char>(in[i + k]) & 0x3F);
-        i += extra + 1;
-        if (code == 0) continue;
-        if (code >= 0x10000) {
-            code -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(code));
-        }
-    }
-    return out;
-}
-
 std::u16string g_sentences;  // the base text of the sentence requests
 
 // The base text repeated to `bytes` bytes of UTF-16 (cut at a line feed when one is near).
@@ -244,33 +223,11 @@ std::u16string numbers_of(size_t bytes) {
 
 // ---- measurements ----
 
-double rss_mb(const char *field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(field, 0) == 0) return std::strtod(line.c_str() + std::strlen(field), nullptr) / 1024.0;
-    return NAN;
-}
-
-void reset_peak_rss() {
-    const int fd = open("/proc/self/clear_refs", O_WRONLY);
-    if (fd >= 0) {
-        if (write(fd, "5", 1) != 1) {
-        }
-        close(fd);
-    }
-}
-
 struct Waits {
     std::vector<double> ms;
     void add(double value) { ms.push_back(value); }
     double max() const { return ms.empty() ? NAN : *std::max_element(ms.begin(), ms.end()); }
-    double median() const {
-        if (ms.empty()) return NAN;
-        std::vector<double> sorted = ms;
-        std::sort(sorted.begin(), sorted.end());
-        return sorted[sorted.size() / 2];
-    }
+    double median() const { return ::median(ms); }
 };
 
 template <typename Fn>
@@ -354,12 +311,16 @@ void scenario_waits(const Options &options, const char *what, const std::u16stri
     engine.terminate_synth();
 }
 
-double first_chunk_ms(const Engine &engine, const std::u16string &text) {
+// The first chunk's time from the SpeakText call; *after_return gets it from SpeakText's return,
+// which leaves out the copy of the text that SpeakText makes on the host's thread.
+double first_chunk_ms(const Engine &engine, const std::u16string &text, double *after_return = nullptr) {
     reset_received();
     const int64_t asked = now_ns();
     speak(engine, text, 1);
+    const int64_t returned = now_ns();
     if (!wait_for_first_chunk(std::chrono::seconds(60))) return NAN;
     const double ms = static_cast<double>(g_received.first_ns.load() - asked) / 1e6;
+    if (after_return) *after_return = static_cast<double>(g_received.first_ns.load() - returned) / 1e6;
     engine.cancel();
     wait_until_quiet(engine);
     return ms;
@@ -374,11 +335,15 @@ void scenario_first_chunk(const Options &options) {
              {"1 KB", sentences_of(1000)},
              {"1 MB", sentences_of(1u << 20)},
              {"10 MB", sentences_of(10u << 20)}}) {
-        std::vector<double> runs;
-        for (int i = 0; i < 5; i++) runs.push_back(first_chunk_ms(engine, text));
-        std::sort(runs.begin(), runs.end());
-        report("first chunk, request of %s: median %.3f ms (min %.3f, max %.3f, 5 runs)\n", what, runs[2], runs[0],
-               runs[4]);
+        Waits runs, after_return;
+        for (int i = 0; i < 7; i++) {
+            double after = NAN;
+            runs.add(first_chunk_ms(engine, text, &after));
+            after_return.add(after);
+        }
+        report("first chunk, request of %s: median %.3f ms from the call (max %.3f), %.3f ms from its return "
+               "(max %.3f), 7 runs\n",
+               what, runs.median(), runs.max(), after_return.median(), after_return.max());
     }
     engine.terminate_synth();
 }
@@ -386,13 +351,13 @@ void scenario_first_chunk(const Options &options) {
 void scenario_memory(const Options &options, const char *what, const std::u16string &text) {
     Engine engine = start_engine(options);
     first_chunk_ms(engine, sentences_of(1000));
-    const double before = rss_mb("VmRSS:");
+    const double before = resident_mb();
     reset_peak_rss();
     reset_received();
     speak(engine, text, 1);
     wait_for_first_chunk(std::chrono::seconds(60));
     std::this_thread::sleep_for(std::chrono::seconds(2));
-    const double peak = rss_mb("VmHWM:");
+    const double peak = peak_rss_mb();
     engine.cancel();
     wait_until_quiet(engine);
     report("memory, 10 MB of %s: peak %.1f MB, %.1f MB above the %.1f MB before the request (its text is 10 MB)\n",
@@ -485,13 +450,15 @@ void scenario_fifo(const Options &options, bool replaced_while_speaking) {
         speak(engine, sentences_of(100000), 1);
         wait_for_first_chunk(std::chrono::seconds(10));
         rename(fifo.c_str(), voice.c_str());
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
         const int64_t chunks = g_received.chunks.load();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const int64_t chunks_after = g_received.chunks.load() - chunks;
         const double index_ms = timed_or_stuck_ms([&] { engine.last_index(); }, limit);
         const double cancel_ms = timed_or_stuck_ms([&] { engine.cancel(); }, limit);
-        report("voice replaced by a FIFO while speaking: GetLastIndex %s, Cancel %s; %lld chunks in the 300 ms after\n",
-               wait_text(index_ms, limit).c_str(), wait_text(cancel_ms, limit).c_str(),
-               static_cast<long long>(g_received.chunks.load() - chunks));
+        report("voice replaced by a FIFO while speaking: %lld chunks in the 300 ms after; then GetLastIndex %s, "
+               "Cancel %s\n",
+               static_cast<long long>(chunks_after), wait_text(index_ms, limit).c_str(),
+               wait_text(cancel_ms, limit).c_str());
     }
     unlink(voice.c_str());
     unlink(fifo.c_str());
@@ -522,9 +489,9 @@ void scenario_unload_cycles(const Options &options) {
         wait_until_quiet(engine);
         engine.terminate_synth();
         dlclose(engine.handle);
-        if (cycle == 1) first = rss_mb("VmRSS:");
+        if (cycle == 1) first = resident_mb();
     }
-    const double last = rss_mb("VmRSS:");
+    const double last = resident_mb();
     report("unload cycles: resident %.1f MB after the first, %.1f MB after %d (%.3f MB a cycle)\n", first, last,
            options.cycles, (last - first) / std::max(1, options.cycles - 1));
 }
