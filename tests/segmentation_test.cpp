@@ -115,7 +115,7 @@ TEST(Segmentation, PositionCodes) {
     voice_release_current();
 }
 
-TEST(Segmentation, LeftoverItemsComeFirstAndKeepTheirText) {
+TEST(Segmentation, LeftoverItemsComeFirstAndKeepTheirTextAndPositions) {
     ScratchDir dir;
     ASSERT_EQ(voice_select(build_test_voice(dir, {"xin", "cha`o", "ca'c"}).c_str()), 0);
     testing::internal::CaptureStdout();
@@ -128,31 +128,16 @@ TEST(Segmentation, LeftoverItemsComeFirstAndKeepTheirText) {
     std::u16string second = u"các";
     segment_text(second.data());
     std::vector<std::string> texts;
-    for (UtteranceItem *item = item_list().head; item; item = item->next)
-        if (item->kind == ItemKind::Word) texts.push_back(to_utf8(item->norm_text));
-    EXPECT_EQ(texts, (Items{"chào", "các"}));
-    EXPECT_EQ(item_list().cursor, item_list().head);
-    clear_items();
-    testing::internal::GetCapturedStdout();
-    voice_release_current();
-}
-
-// The words an interrupted request left keep the positions they were read with: "chào" stays
-// the last of its run although the word before it is gone.
-TEST(Segmentation, LeftoverWordsKeepTheirPositions) {
-    ScratchDir dir;
-    ASSERT_EQ(voice_select(build_test_voice(dir, {"xin", "cha`o", "ca'c"}).c_str()), 0);
-    testing::internal::CaptureStdout();
-    clear_items();
-    std::u16string first = u"xin chào";
-    segment_text(first.data());
-    advance_cursor();
-    std::u16string second = u"các";
-    segment_text(second.data());
     std::vector<int> positions;
-    for (UtteranceItem *item = item_list().head; item; item = item->next)
-        if (item->kind == ItemKind::Word) positions.push_back(item->position);
+    for (UtteranceItem *item = item_list().head; item; item = item->next) {
+        if (item->kind != ItemKind::Word) continue;
+        texts.push_back(to_utf8(item->norm_text));
+        positions.push_back(item->position);
+    }
+    EXPECT_EQ(texts, (Items{"chào", "các"}));
+    // "chào" keeps the recording it was read with, the last of its run, though "xin" is gone.
     EXPECT_EQ(positions, (std::vector<int>{Last, Alone}));
+    EXPECT_EQ(item_list().cursor, item_list().head);
     clear_items();
     testing::internal::GetCapturedStdout();
     voice_release_current();
