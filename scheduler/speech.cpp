@@ -160,10 +160,10 @@ void run_worker(uint64_t generation) {
                 generation = s.generation;
             }
             if (s.stop_requested.load()) {
+                // The request is retired; what is left of it stays in the list and the text, and is
+                // spoken first by the next worker, or by this one when a SpeakText came meanwhile.
+                retire_request(s);
                 if (!s.restart_requested || s.closing) {
-                    // What is left of the request stays in the list and the text, and is spoken first
-                    // when the next worker starts.
-                    retire_request(s);
                     end_worker(s);
                     return;
                 }

@@ -117,6 +117,24 @@ TEST_F(SpeechTest, SpeakTextAfterCancelWhileTheWorkerWindsDownIsSpoken) {
     EXPECT_EQ(chunks[2].index_during_call, 9);
 }
 
+// A SpeakText that reaches the worker while it stops after Terminate keeps it going: the
+// interrupted request is retired, what is left of it is spoken, then the new request.
+TEST_F(SpeechTest, SpeakTextAfterTerminateWhileTheWorkerStopsGoesOn) {
+    std::atomic<int> calls{0};
+    capture_start([&](const CapturedChunk &) {
+        if (calls++ == 0) {
+            terminate_speech();
+            speak_text(u"z", 9);
+        }
+    });
+    speak_text(u"a, b, c.", 1);
+    ASSERT_TRUE(wait_until_quiet());
+    std::vector<int32_t> indexes;
+    for (const CapturedChunk &c : captured_chunks()) indexes.push_back(c.index_during_call);
+    EXPECT_EQ(sizes(captured_chunks()), (std::vector<int32_t>{kLong, kLong, kLong, 2 * kLong, kLong, 2 * kLong}));
+    EXPECT_EQ(indexes, (std::vector<int32_t>{1, 9, 9, 9, 9, 9}));
+}
+
 TEST_F(SpeechTest, TerminateThenSpeakTextSpeaksLeftoversFirst) {
     std::atomic<int> calls{0};
     capture_start([&](const CapturedChunk &) {
