@@ -2,8 +2,6 @@
 // Every body catches everything: nothing may throw into the host.
 #include "api/velorin_nvda.h"
 
-#include <mutex>
-
 #include "scheduler/settings.h"
 #include "scheduler/speech.h"
 #include "voice/voice_file.h"
@@ -30,8 +28,6 @@ VELORIN_MANGLED_API int velorin_set_voice(char *name) VELORIN_MANGLED("_Z8SetVoi
 int Init(const char *voice_path) {
     if (!voice_path) return -1;
     try {
-        // The worker reads the voice only under this lock, so a voice is never swapped mid-word.
-        std::lock_guard<std::mutex> lock(render_mutex());
         return voice_select(voice_path) == 0 ? 0 : -1;
     } catch (...) {
         return -1;
@@ -120,5 +116,15 @@ int VelorinGetParameter(int parameter) { return engine_parameter(parameter); }
 
 #if defined(_WIN32)
 #include <windows.h>
-extern "C" VELORIN_API BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
+// Nothing may be waited for under the loader lock: a worker that TerminateSynth has not ended is
+// left alone, with what it uses. Elsewhere the scheduler's state ends with the library.
+extern "C" VELORIN_API BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_DETACH) {
+        try {
+            shut_down_speech(false);
+        } catch (...) {
+        }
+    }
+    return TRUE;
+}
 #endif

@@ -25,6 +25,28 @@
  * Beside those eighteen, two plain-named entries read and write the engine parameters
  * (below): VelorinSetParameter and VelorinGetParameter. A host that never calls them hears
  * exactly what it always heard.
+ *
+ * Threads. Every entry may be called on any thread, the audio callback's included. SpeakText,
+ * GetLastIndex, Cancel, Terminate and the setters never wait for the worker's reading of a
+ * request or for the voice file; the worker reads each request just ahead of speaking it. Init
+ * reads the new voice file while the worker speaks on with the current voice, which stays when
+ * the new one cannot be loaded; only regular files are read as voices.
+ *
+ * Stopping. When Cancel returns, no chunk of the speech it cancelled reaches the callback any
+ * more: called on a host thread, it waits for a callback in progress to return; called from
+ * inside the callback, nothing after that callback is delivered. A host whose callback waits
+ * for its own player must therefore wake that wait (stop the player) before calling Cancel.
+ * Terminate stops after the chunk in hand; what was left of the request is spoken before the
+ * next request. TerminateSynth stops the same way and delivers nothing more: on a host thread it
+ * waits for a callback in progress and for the worker to end; from inside the callback it cannot
+ * wait, and a later TerminateSynth on a host thread does.
+ *
+ * Unloading. Before unloading the library, call TerminateSynth on a thread other than the
+ * callback's and let it return, and never unload from inside the callback. Unloading then frees
+ * everything: the voice, the queued requests and the items. Without that, unloading on Linux
+ * stops the worker itself and waits for it (for a callback in progress, at most 2 seconds); on
+ * Windows nothing may be waited for while the library is freed, and a worker that TerminateSynth
+ * did not end is left running into code that is gone.
  */
 #ifndef VELORIN_NVDA_H
 #define VELORIN_NVDA_H

@@ -57,7 +57,7 @@ void BM_DecodeUnit(benchmark::State &state) {
     silence_stderr();
     int written = 0;
     for (auto _ : state) {
-        written = decode_unit(unit.data(), static_cast<int>(unit.size()), pcm, kPcmBufferBytes);
+        written = decode_unit(unit.data(), static_cast<int>(unit.size()), pcm, kPcmBufferBytes, kSampleRate, 1);
         benchmark::DoNotOptimize(written);
     }
     const double audio_seconds = written / 2.0 / kSampleRate;

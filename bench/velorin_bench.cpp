@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 #include "api/velorin_nvda.h"
+#include "bench/bench_support.h"
 #include "tools/engine_host.h"
 #include "tools/host_platform.h"
 
@@ -118,39 +119,6 @@ std::string read_file(const std::string &path) {
     return content.str();
 }
 
-// UTF-8 to UTF-16; a malformed byte becomes U+FFFD.
-std::u16string to_utf16(const std::string &in) {
-    std::u16string out;
-    out.reserve(in.size());
-    size_t i = 0;
-    while (i < in.size()) {
-        const unsigned char lead = static_cast<unsigned char>(in[i]);
-        uint32_t code = 0xFFFD;
-        size_t extra = 0;
-        if (lead < 0x80) {
-            code = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
-            code = lead & 0x1F, extra = 1;
-        } else if ((lead & 0xF0) == 0xE0) {
-            code = lead & 0x0F, extra = 2;
-        } else if ((lead & 0xF8) == 0xF0) {
-            code = lead & 0x07, extra = 3;
-        }
-        if (extra && i + extra >= in.size()) extra = 0, code = 0xFFFD;
-        for (size_t k = 1; k <= extra; ++k) code = code << 6 | (static_cast<unsigned char>(in[i + k]) & 0x3F);
-        i += extra + 1;
-        if (code == 0) continue;
-        if (code >= 0x10000) {
-            code -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(code));
-        }
-    }
-    return out;
-}
-
 // One-sentence requests from the text: paragraphs joined into single lines, cut after '.', '!'
 // or '?' followed by a space; kept when 5 to 25 words long and written in Vietnamese (at least
 // one letter outside ASCII), each once.
@@ -202,31 +170,6 @@ double process_cpu_seconds() {
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + t.tv_nsec / 1e9;
-}
-
-// Peak resident memory since the last reset, in MB; the reset makes it the peak of one phase.
-double peak_rss_mb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
-    }
-    return NAN;
-}
-
-bool reset_peak_rss() {
-    const int fd = open("/proc/self/clear_refs", O_WRONLY);
-    if (fd < 0) return false;
-    const bool ok = write(fd, "5", 1) == 1;
-    close(fd);
-    return ok;
-}
-
-double median(std::vector<double> values) {
-    if (values.empty()) return NAN;
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 // Nearest-rank percentile.

@@ -1,16 +1,8 @@
-// The process-wide item list.
+// Operations on the scheduler's item list.
 #include "scheduler/items.h"
 
 #include <new>
 #include <utility>
-
-namespace {
-
-ItemList g_items;
-
-}  // namespace
-
-ItemList &item_list() { return g_items; }
 
 UtteranceItem *append_item(ItemKind kind, const char16_t *source, int32_t length) {
     auto *item = new (std::nothrow) UtteranceItem;
@@ -18,11 +10,14 @@ UtteranceItem *append_item(ItemKind kind, const char16_t *source, int32_t length
     item->kind = kind;
     item->source = source;
     item->length = length;
-    if (g_items.tail)
-        g_items.tail->next = item;
-    else
-        g_items.head = item;
-    g_items.tail = item;
+    ItemList &items = item_list();
+    if (items.tail) {
+        items.tail->next = item;
+    } else {
+        items.head = item;
+        items.cursor = item;
+    }
+    items.tail = item;
     return item;
 }
 
@@ -32,32 +27,35 @@ UtteranceItem *insert_word_after(UtteranceItem *after, std::u16string text) {
     item->norm_text = std::move(text);
     item->next = after->next;
     after->next = item;
-    if (g_items.tail == after) g_items.tail = item;
+    ItemList &items = item_list();
+    if (items.tail == after) items.tail = item;
     return item;
 }
 
-UtteranceItem *current_item() { return g_items.cursor; }
+UtteranceItem *current_item() { return item_list().cursor; }
 
 void advance_cursor() {
-    if (!g_items.cursor) return;
-    UtteranceItem *new_cursor = g_items.cursor->next;
-    UtteranceItem *item = g_items.head;
+    ItemList &items = item_list();
+    if (!items.cursor) return;
+    UtteranceItem *new_cursor = items.cursor->next;
+    UtteranceItem *item = items.head;
     while (item && item != new_cursor) {
         UtteranceItem *next = item->next;
         delete item;
         item = next;
     }
-    g_items.head = new_cursor;
-    g_items.cursor = new_cursor;
-    if (!new_cursor) g_items.tail = nullptr;
+    items.head = new_cursor;
+    items.cursor = new_cursor;
+    if (!new_cursor) items.tail = nullptr;
 }
 
 void clear_items() {
-    UtteranceItem *item = g_items.head;
+    ItemList &items = item_list();
+    UtteranceItem *item = items.head;
     while (item) {
         UtteranceItem *next = item->next;
         delete item;
         item = next;
     }
-    g_items = ItemList{};
+    items = ItemList{};
 }

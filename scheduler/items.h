@@ -1,6 +1,7 @@
 // The items of the request being spoken: words to voice and marks that become pauses.
-// The list is process-wide and survives from one request to the next, so the items left
-// by an interrupted request are spoken before the next request's.
+// The list is part of the scheduler's state and survives from one request to the next, so the
+// items left by an interrupted request are spoken before the next request's. It holds the items
+// of the token being read just ahead of rendering, and those not yet rendered before it.
 #pragma once
 
 #include <cstdint>
@@ -24,11 +25,15 @@ enum PositionCode : int32_t {
 };
 
 struct UtteranceItem {
-    const char16_t *source = nullptr;  // span in the request's text; not read once rendering starts
+    // Span in the text the item was read from, which lives as long as the item; for the added
+    // full stop a text of the library's own. Not read once rendering starts.
+    const char16_t *source = nullptr;
     int32_t length = 0;
     ItemKind kind = ItemKind::Word;
     int32_t position = NotWord;
-    std::u16string norm_text;  // the word's normalized text (words only)
+    bool added_full_stop = false;  // a SentenceEnd the engine added at a line's end, not a mark of the text
+    bool ends_request = false;     // the LineEnd of the request's last line
+    std::u16string norm_text;      // the word's normalized text (words only)
     UtteranceItem *next = nullptr;
 };
 
@@ -38,9 +43,11 @@ struct ItemList {
     UtteranceItem *cursor = nullptr;  // the next item to render
 };
 
+// The scheduler's list (scheduler/speech.cpp owns it).
 ItemList &item_list();
 
-// Appends at the tail; returns the new item, or null when memory runs out.
+// Appends at the tail (the cursor goes to it when the list was empty); returns the new item, or
+// null when memory runs out.
 UtteranceItem *append_item(ItemKind kind, const char16_t *source, int32_t length);
 // Inserts a word holding `text` right after `after`; returns it, or null when memory runs out.
 UtteranceItem *insert_word_after(UtteranceItem *after, std::u16string text);

@@ -2,6 +2,7 @@
 #include "scheduler/render.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "lexicon/unit_name.h"
@@ -26,23 +27,38 @@ void append_silence(ChunkBuffer &chunk, int32_t bytes, int32_t frame_bytes) {
     chunk.count += bytes;
 }
 
+static_assert(long_pause_bytes(kRateNormal) == 13230 && short_pause_bytes(kRateMin) == 8820 &&
+                  long_pause_bytes(kRateMax) == 6616,
+              "pauses in bytes at the normal, slowest and fastest rate");
+
+// A setting scaled by a request's percent, in integers, held to what 32 bits carry.
+int32_t scaled(int32_t value, int32_t percent) {
+    const int64_t product = static_cast<int64_t>(value) * percent / 100;
+    return static_cast<int32_t>(std::clamp<int64_t>(product, INT32_MIN, INT32_MAX));
+}
+
+// The item at the cursor once it can be rendered, reading on as far as that needs.
+UtteranceItem *ready_item(TextReader *reader) {
+    if (!reader) return current_item();
+    while (!item_is_ready(*reader, current_item()))
+        if (!read_ahead(*reader)) break;
+    return current_item();
+}
+
 }  // namespace
 
-int32_t long_pause_bytes(int32_t rate) { return whole_frames(1323000 / rate, 2); }
-
-int32_t short_pause_bytes(int32_t rate) { return whole_frames(441000 / rate, 2); }
-
-void render_next_item(ChunkBuffer &chunk) {
+void render_next_item(ChunkBuffer &chunk, TextReader *reader, const RequestProsody &prosody) {
     const SynthSettings &settings = synth_settings();
-    int32_t rate = std::clamp(settings.rate.load(), kRateMin, kRateMax);
-    const int32_t pitch = settings.pitch.load();
-    const int32_t volume = settings.volume.load();
+    const int32_t rate = std::clamp(scaled(std::clamp(settings.rate.load(), kRateMin, kRateMax), prosody.rate),
+                                    kRateMin, kRateMax);
+    const int32_t pitch = scaled(settings.pitch.load(), prosody.pitch);
+    const int32_t volume = scaled(settings.volume.load(), prosody.volume);
     const int32_t frame_bytes = 2 * std::max(1, voice_channels());
     const int32_t long_pause = whole_frames(long_pause_bytes(rate), frame_bytes);
     const int32_t short_pause = whole_frames(short_pause_bytes(rate), frame_bytes);
 
     for (;;) {
-        UtteranceItem *item = current_item();
+        UtteranceItem *item = ready_item(reader);
         if (!item) return;
         switch (item->kind) {
         case ItemKind::OpeningMark:

@@ -1,32 +1,37 @@
-// Request queue operations; callers hold the queue's lock.
+// Request queue operations; callers hold the queue's lock, except for new_request.
 #include "scheduler/request_queue.h"
 
+#include <cstdio>
 #include <new>
 
-namespace {
-
-uint64_t g_next_serial = 1;
-
-}  // namespace
-
-int enqueue_request(RequestQueue &queue, const char16_t *text, int32_t index) {
-    if (!text || text[0] == 0) return 0;
+SpeechRequest *new_request(const char16_t *text, int32_t index, const RequestProsody &prosody) {
+    if (!text || text[0] == 0) return nullptr;
     auto *request = new (std::nothrow) SpeechRequest;
-    if (!request) return -1;
-    try {
-        request->text = text;
-    } catch (const std::bad_alloc &) {
-        delete request;
-        return -1;
+    if (request) {
+        try {
+            request->text = text;
+        } catch (const std::bad_alloc &) {
+            delete request;
+            request = nullptr;
+        }
+    }
+    if (!request) {
+        std::fputs("velorin: out of memory; the text is not spoken\n", stderr);
+        return nullptr;
     }
     request->index = index;
-    request->serial = g_next_serial++;
+    request->prosody = prosody;
+    return request;
+}
+
+void enqueue_request(RequestQueue &queue, SpeechRequest *request) {
+    request->serial = queue.next_serial++;
+    request->next = nullptr;
     if (queue.tail)
         queue.tail->next = request;
     else
         queue.head = request;
     queue.tail = request;
-    return 0;
 }
 
 void pop_request(RequestQueue &queue) {

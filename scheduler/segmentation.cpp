@@ -1,4 +1,4 @@
-// Segmentation of a request into utterance items.
+// Segmentation of a request into utterance items, one token at a time, just ahead of rendering.
 #include "scheduler/segmentation.h"
 
 #include "scheduler/normalize.h"
@@ -63,10 +63,7 @@ bool segment_token(const char16_t **pos) {
     }
     if (pending_end) append_item(ItemKind::SentenceEnd, pending_end, 1);
 
-    if (word) {
-        word->length = n;
-        word->kind = ItemKind::Word;
-    }
+    if (word) word->length = n;
 
     // Trailing white space (the carriage return of a CRLF line) still ends the line here.
     const char16_t *rest = *pos;
@@ -79,49 +76,100 @@ bool segment_token(const char16_t **pos) {
     return true;
 }
 
-void assign_position_codes() {
-    bool previous_is_word = false;
-    for (UtteranceItem *item = item_list().head; item; item = item->next) {
-        bool is_word = item->kind == ItemKind::Word;
-        if (!is_word) {
-            item->position = NotWord;
-        } else {
-            bool next_is_word = item->next && item->next->kind == ItemKind::Word;
-            item->position = previous_is_word ? (next_is_word ? Middle : Last) : (next_is_word ? First : Alone);
-        }
-        previous_is_word = is_word;
-    }
+namespace {
+
+PositionCode word_position(bool previous_is_word, bool next_is_word) {
+    return previous_is_word ? (next_is_word ? Middle : Last) : (next_is_word ? First : Alone);
 }
 
-void segment_text(char16_t *text) {
-    ItemList &list = item_list();
-    // Items left by an interrupted request were normalized already and their text is gone.
-    UtteranceItem *last_old = list.tail;
-
-    char16_t *p = text;
-    while (*p != 0) {
-        while (*p == u'\n') ++p;  // a run of line feeds is one separator
-        if (*p == 0) break;
-        char16_t *line = p;
-        while (*p != 0 && *p != u'\n') ++p;
-        if (*p == u'\n') *p++ = 0;
-        const char16_t *pos = line;
-        while (segment_token(&pos)) {
-        }
-        append_item(ItemKind::LineEnd, nullptr, 0);
+// Cuts the next line out of the text, in place: false when no line is left. A run of line feeds
+// is one separator, and line feeds at either end give no line.
+bool start_line(TextReader &reader) {
+    char16_t *p = reader.next;
+    while (*p == u'\n') ++p;
+    if (*p == 0) {
+        reader.next = nullptr;
+        return false;
     }
+    char16_t *line = p;
+    while (*p != 0 && *p != u'\n') ++p;
+    if (*p == u'\n') *p++ = 0;
+    while (*p == u'\n') ++p;
+    reader.next = *p == 0 ? nullptr : p;
+    reader.last_line = reader.next == nullptr;
+    reader.line = line;
+    return true;
+}
 
-    list.cursor = list.head;
-
-    UtteranceItem *item = last_old ? last_old->next : list.head;
+// Copies the span of every word among the new items into its normalized text and normalizes
+// it; the items that normalization inserts are not visited again.
+void normalize_items_from(UtteranceItem *item) {
     while (item) {
-        UtteranceItem *following = item->next;  // items that normalization inserts are not visited
+        UtteranceItem *following = item->next;
         if (item->kind == ItemKind::Word) {
             item->norm_text.assign(item->source, static_cast<size_t>(item->length));
             normalize_item(item);
         }
         item = following;
     }
+}
 
-    assign_position_codes();
+// Gives every item from `item` on its position code, as far as the item after a word is known.
+void assign_position_codes(TextReader &reader, UtteranceItem *item, bool text_done) {
+    reader.position_pending = false;
+    for (; item; item = item->next) {
+        const bool is_word = item->kind == ItemKind::Word;
+        if (is_word && !item->next && !text_done) {
+            reader.position_pending = true;  // the next token decides
+            return;
+        }
+        item->position = is_word ? word_position(reader.previous_is_word, item->next && item->next->kind == ItemKind::Word)
+                                 : NotWord;
+        reader.previous_is_word = is_word;
+    }
+}
+
+}  // namespace
+
+void start_reading(TextReader &reader, char16_t *text) {
+    reader = TextReader{};
+    reader.next = text && text[0] != 0 ? text : nullptr;
+}
+
+bool reading_done(const TextReader &reader) { return !reader.next && !reader.line; }
+
+bool item_is_ready(const TextReader &reader, const UtteranceItem *item) {
+    return item && !(reader.position_pending && item == item_list().tail);
+}
+
+bool read_ahead(TextReader &reader) {
+    ItemList &list = item_list();
+    while (!reading_done(reader)) {
+        if (reader.stop_reading && reader.stop_reading->load()) return false;
+        if (!reader.line && !start_line(reader)) break;
+        UtteranceItem *before = list.tail;
+        const bool line_goes_on = segment_token(&reader.line);
+        if (!line_goes_on) {
+            UtteranceItem *last = list.tail;
+            if (last && last != before && last->kind == ItemKind::SentenceEnd && last->source == kAddedFullStop)
+                last->added_full_stop = true;
+            if (UtteranceItem *line_end = append_item(ItemKind::LineEnd, nullptr, 0))
+                line_end->ends_request = reader.last_line;
+            reader.line = nullptr;
+        }
+        UtteranceItem *first_new = before ? before->next : list.head;
+        if (!first_new) continue;  // memory ran out
+        normalize_items_from(first_new);
+        assign_position_codes(reader, reader.position_pending ? before : first_new, reading_done(reader));
+        return true;
+    }
+    if (reader.position_pending) assign_position_codes(reader, list.tail, true);
+    return false;
+}
+
+void segment_text(char16_t *text) {
+    TextReader reader;
+    start_reading(reader, text);
+    while (read_ahead(reader)) {
+    }
 }

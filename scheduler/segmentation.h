@@ -1,11 +1,35 @@
-// Cutting a request's text into lines, tokens, mark items and word items, then
-// normalizing every word and giving each word its position in its run.
+// Cutting a request's text into lines, tokens, mark items and word items, normalizing every
+// word and giving each word its position in its run. A request is read one token at a time, just
+// ahead of rendering: the items of a token are appended and its words normalized, and a word gets
+// its position once the item after it is known. Runs of words never cross a line end, so the
+// positions are those of reading the whole text first.
 #pragma once
+
+#include <atomic>
 
 #include "scheduler/items.h"
 
-// Runs the three passes over `text` (cut into lines in place); new items are appended
-// after any left in the list and the cursor ends on the list's first item.
+// Where the reading of a text stands. The text is cut into lines in place as they are reached.
+struct TextReader {
+    char16_t *next = nullptr;          // the first character not yet cut into a line; null at the end
+    const char16_t *line = nullptr;    // the read position in the current line; null between lines
+    bool last_line = false;            // the current line is the text's last
+    bool previous_is_word = false;     // whether the item before the first one without a position is a word
+    bool position_pending = false;     // the list's tail is a word whose position waits for the next item
+    const std::atomic<bool> *stop_reading = nullptr;  // when set, reading ends early (the speech was cancelled)
+};
+
+// Starts reading `text` (NUL-terminated, cut in place); its items go after any in the list.
+void start_reading(TextReader &reader, char16_t *text);
+// Appends the items of the next token, or the next line end, normalizes them and gives positions
+// to the words whose neighbours are known. False, with every position given, once the text is done.
+bool read_ahead(TextReader &reader);
+bool reading_done(const TextReader &reader);
+// True when `item` can be rendered: it is there, and its position is known.
+bool item_is_ready(const TextReader &reader, const UtteranceItem *item);
+
+// Reads the whole of `text`: new items are appended after any left in the list, and the cursor
+// stays on the list's first item.
 void segment_text(char16_t *text);
 
 // The tokenizer over one line: `*pos` is the line's read position.
@@ -14,8 +38,6 @@ const char16_t *next_token(const char16_t **pos, int32_t *length);
 
 // Appends the items of the line's next token. Returns false once the line is done.
 bool segment_token(const char16_t **pos);
-
-void assign_position_codes();
 
 bool is_opening_mark(char16_t c);
 bool is_closing_mark(char16_t c);

@@ -119,7 +119,7 @@ TEST_F(FastPathsTest, NormalSettingsGiveTheProsodyStepsBytes) {
         static unsigned char got[kPcmBufferBytes];
         const int size = get_unit_audio("xin.1", unit, kUnitBufferBytes);
         ASSERT_GT(size, 0);
-        const int decoded = decode_unit(unit, size, pcm, kPcmBufferBytes);
+        const int decoded = decode_unit(unit, size, pcm, kPcmBufferBytes, options.sample_rate, options.channels);
         ASSERT_GT(decoded, 0);
         const int expected_bytes = apply_prosody(pcm, decoded, expected, kPcmBufferBytes, 1.0f, 1.0f, 1.0f, 1.0f, 1, 0,
                                                  options.sample_rate, options.channels);

@@ -4,8 +4,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <ogg/ogg.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -460,12 +462,68 @@ TEST_F(HostileVoiceTest, UnitsOf32767BytesAreSkipped) {
     EXPECT_EQ(speak_directly(u"xin ba xin").voiced, 1);
 }
 
-TEST_F(HostileVoiceTest, PathNamingADirectoryIsRefused) {
-    EXPECT_EQ(voice_load(dir.path.c_str()), nullptr);
+// Only a regular file is read as a voice: a FIFO (whose open would wait for a writer that never
+// comes), a directory, a device that never ends and a missing file are refused at once, and the
+// voice that was current goes on speaking.
+TEST_F(HostileVoiceTest, VoicePathsThatNameNoRegularFileAreRefused) {
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const struct {
+        const char *what;
+        std::string path;
+    } cases[] = {
+        {"FIFO", fifo},
+        {"directory", dir.path},
+        {"directory with a slash", dir.path + "/"},
+        {"device", "/dev/zero"},
+        {"missing file", dir.file("missing.dat")},
+        {"empty path", ""},
+    };
     ASSERT_EQ(select(two_syllable_voice().bytes), 0);
-    EXPECT_EQ(voice_select(dir.path.c_str()), -1);
-    EXPECT_EQ(current_voice(), nullptr);
-    EXPECT_EQ(voice_select((dir.path + "/").c_str()), -1);
+    const VoiceDatabase *kept = current_voice();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(voice_load(c.path.c_str()), nullptr);
+        EXPECT_EQ(voice_select(c.path.c_str()), -1);
+        EXPECT_EQ(current_voice(), kept);
+    }
+    QuietStdout quiet;
+    EXPECT_EQ(speak_directly(u"xin ba").voiced, 2);
+}
+
+// A failed Init after a good one: the worker speaks on with the voice it had.
+TEST_F(HostileVoiceTest, FailedSelectKeepsTheVoiceSpeaking) {
+    ASSERT_EQ(select(two_syllable_voice().bytes), 0);
+    EXPECT_EQ(voice_select(dir.file("missing.dat").c_str()), -1);
+    QuietStdout quiet;
+    capture_start();
+    speak_text(u"xin ba, xin", 1);
+    ASSERT_TRUE(wait_until_quiet());
+    EXPECT_EQ(voiced_chunks(captured_chunks()), 3);
+    capture_stop();
+}
+
+// The voice file replaced by a FIFO while speaking: every later fetch fails at once instead of
+// waiting inside a render step, so the words after it are silent and speech ends.
+TEST_F(HostileVoiceTest, VoiceFileReplacedByAFifoWhileSpeaking) {
+    const std::string path = write(two_syllable_voice().bytes);
+    ASSERT_EQ(voice_select(path.c_str()), 0);
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    QuietStdout quiet;
+    std::atomic<int> calls{0};
+    capture_start([&](const CapturedChunk &) {
+        if (calls++ == 0) {
+            EXPECT_EQ(std::rename(fifo.c_str(), path.c_str()), 0);
+        }
+    });
+    speak_text(u"xin ba xin, ba xin ba", 1);
+    ASSERT_TRUE(wait_until_quiet());
+    const std::vector<CapturedChunk> chunks = captured_chunks();
+    ASSERT_GE(chunks.size(), 2u);
+    EXPECT_FALSE(is_silent(chunks[0].data.data(), chunks[0].bytes));
+    EXPECT_EQ(voiced_chunks(chunks), 1);
+    capture_stop();
 }
 
 // The header may declare any positive channel count, though units have one or two: words of such
@@ -524,7 +582,7 @@ void decode_and_shape(const std::vector<uint8_t> &unit, int limit) {
     static unsigned char out[kPcmBufferBytes];
     SpeexStreamSetup setup;
     const int count = static_cast<int>(unit.size());
-    const int decoded = decode_unit(unit.data(), count, pcm, limit, &setup);
+    const int decoded = decode_unit(unit.data(), count, pcm, limit, 0, 0, &setup);
     ASSERT_GE(decoded, -1);
     ASSERT_LE(decoded, limit);
     ASSERT_EQ(decoded % 2, 0);
@@ -544,6 +602,7 @@ struct NoisyUnitTest : testing::Test {
 
 TEST_F(NoisyUnitTest, RandomBytesAfterTheHeaderPage) {
     std::mt19937 random(20240611);
+    std::printf("seed 20240611\n");
     for (int trial = 0; trial < 300; trial++) {
         SCOPED_TRACE(trial);
         std::vector<uint8_t> noisy(unit.begin(), unit.begin() + static_cast<long>(trial % 2 ? comment_end : header_end));
@@ -556,6 +615,7 @@ TEST_F(NoisyUnitTest, RandomBytesAfterTheHeaderPage) {
 // Well-framed Ogg pages whose packets are noise: the Speex decoder itself reads random bits.
 TEST_F(NoisyUnitTest, RandomPacketsInValidPages) {
     std::mt19937 random(7);
+    std::printf("seed 7\n");
     for (int trial = 0; trial < 200; trial++) {
         SCOPED_TRACE(trial);
         std::vector<uint8_t> noisy(unit.begin(), unit.begin() + static_cast<long>(comment_end));
@@ -589,6 +649,7 @@ TEST_F(NoisyUnitTest, RandomPacketsInValidPages) {
 // other words are spoken.
 TEST_F(HostileVoiceTest, NoisyUnitInAVoiceLeavesTheOtherWords) {
     std::mt19937 random(99);
+    std::printf("seed 99\n");
     VoiceBytes voice;
     voice.put_header(options.sample_rate, 1, 2);
     for (int position = 0; position < 4; position++) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -114,7 +115,7 @@ TEST(Segmentation, PositionCodes) {
     voice_release_current();
 }
 
-TEST(Segmentation, LeftoverItemsComeFirstAndKeepTheirText) {
+TEST(Segmentation, LeftoverItemsComeFirstAndKeepTheirTextAndPositions) {
     ScratchDir dir;
     ASSERT_EQ(voice_select(build_test_voice(dir, {"xin", "cha`o", "ca'c"}).c_str()), 0);
     testing::internal::CaptureStdout();
@@ -127,13 +128,92 @@ TEST(Segmentation, LeftoverItemsComeFirstAndKeepTheirText) {
     std::u16string second = u"các";
     segment_text(second.data());
     std::vector<std::string> texts;
-    for (UtteranceItem *item = item_list().head; item; item = item->next)
-        if (item->kind == ItemKind::Word) texts.push_back(to_utf8(item->norm_text));
+    std::vector<int> positions;
+    for (UtteranceItem *item = item_list().head; item; item = item->next) {
+        if (item->kind != ItemKind::Word) continue;
+        texts.push_back(to_utf8(item->norm_text));
+        positions.push_back(item->position);
+    }
     EXPECT_EQ(texts, (Items{"chào", "các"}));
+    // "chào" keeps the recording it was read with, the last of its run, though "xin" is gone.
+    EXPECT_EQ(positions, (std::vector<int>{Last, Alone}));
     EXPECT_EQ(item_list().cursor, item_list().head);
     clear_items();
     testing::internal::GetCapturedStdout();
     voice_release_current();
+}
+
+// Read one token at a time, a text gives the items and positions of reading it whole, and the
+// list never holds more than the token being read and the one before it.
+TEST(Segmentation, ReadingAheadGivesTheItemsOfTheWholeText) {
+    ScratchDir dir;
+    ASSERT_EQ(voice_select(build_test_voice(dir, {"xin", "cha`o", "ca'c", "ba.n"}).c_str()), 0);
+    testing::internal::CaptureStdout();
+    const std::u16string texts[] = {u"xin chào các bạn", u"(xin, chào) 123 các\n\nbạn.", u"TP.HCM xin\r\n  \nchào"};
+    for (const std::u16string &text : texts) {
+        std::vector<std::string> whole;
+        clear_items();
+        std::u16string copy = text;
+        segment_text(copy.data());
+        for (UtteranceItem *item = item_list().head; item; item = item->next)
+            whole.push_back(to_utf8(item->norm_text) + "/" + std::to_string(item->position));
+        clear_items();
+
+        std::vector<std::string> read;
+        copy = text;
+        TextReader reader;
+        start_reading(reader, copy.data());
+        size_t most = 0;
+        for (;;) {
+            while (!item_is_ready(reader, current_item()))
+                if (!read_ahead(reader)) break;
+            UtteranceItem *item = current_item();
+            if (!item) break;
+            size_t held = 0;
+            for (UtteranceItem *i = item_list().head; i; i = i->next) held++;
+            most = std::max(most, held);
+            read.push_back(to_utf8(item->norm_text) + "/" + std::to_string(item->position));
+            advance_cursor();
+        }
+        EXPECT_EQ(read, whole) << to_utf8(text);
+        EXPECT_LE(most, 12u) << to_utf8(text);  // a number read as several words, and the item before them
+    }
+    testing::internal::GetCapturedStdout();
+    voice_release_current();
+}
+
+// The full stop the engine adds to a line, and the line end of the request's last line, are
+// marked for the renderer.
+TEST(Segmentation, AddedFullStopsAndTheLastLineEndAreMarked) {
+    const struct {
+        std::u16string text;
+        Items marked;  // A: an added full stop, E: the request's last line end
+    } cases[] = {
+        {u"a", {"A", "E"}},
+        {u"a.", {"E"}},
+        {u"a\nb!", {"A", "-", "E"}},
+        {u"a.\n\n\n", {"E"}},
+        {u"a,\n  ", {"A", "-", "E"}},
+        {u"\n\na", {"A", "E"}},
+    };
+    for (const auto &c : cases) {
+        clear_items();
+        std::u16string text = c.text;
+        segment_text(text.data());
+        Items marked;
+        for (UtteranceItem *item = item_list().head; item; item = item->next) {
+            if (item->kind == ItemKind::SentenceEnd && item->added_full_stop) marked.push_back("A");
+            if (item->kind == ItemKind::LineEnd) marked.push_back(item->ends_request ? "E" : "-");
+            if (item->kind != ItemKind::SentenceEnd) {
+                EXPECT_FALSE(item->added_full_stop);
+            }
+            if (item->kind != ItemKind::LineEnd) {
+                EXPECT_FALSE(item->ends_request);
+            }
+        }
+        EXPECT_EQ(marked, c.marked) << to_utf8(c.text);
+        clear_items();
+    }
 }
 
 TEST(ItemList, AdvanceFreesSpokenItemsAndClearEmpties) {

@@ -1,5 +1,6 @@
 // Unit audio: Speex encoding and decoding, header and frame faults, edge fades, prosody and the
 // whole fetch-decode-prosody path within its byte limit.
+#include "voice/diagnostics.h"
 #include "voice/unit_decode.h"
 #include "voice/unit_encoder.h"
 #include "voice/unit_prosody.h"
@@ -14,7 +15,9 @@
 #include <ogg/ogg.h>
 #include <speex/speex_header.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -106,7 +109,7 @@ struct UnitAudioTest : testing::Test {
     std::vector<unsigned char> out = std::vector<unsigned char>(kPcmBufferBytes);
 
     int decode(const std::vector<uint8_t> &bytes, SpeexStreamSetup *setup = nullptr) {
-        return decode_unit(bytes.data(), static_cast<int>(bytes.size()), out.data(), static_cast<int>(out.size()), setup);
+        return decode_unit(bytes.data(), static_cast<int>(bytes.size()), out.data(), static_cast<int>(out.size()), 0, 0, setup);
     }
 };
 
@@ -298,7 +301,7 @@ TEST_F(UnitAudioTest, DecodingStopsAtTheLimit) {
     const int full = decode(bytes);
     for (int limit : {0, 1, 3, 1000, 1280, 1281, full - 1, full}) {
         std::vector<unsigned char> dest(static_cast<size_t>(full) + 64, 0xa5);
-        const int written = decode_unit(bytes.data(), static_cast<int>(bytes.size()), dest.data(), limit);
+        const int written = decode_unit(bytes.data(), static_cast<int>(bytes.size()), dest.data(), limit, 0, 0);
         EXPECT_LE(written, limit);
         EXPECT_GE(written, 0);
         EXPECT_EQ(written % 4, 0);
@@ -423,6 +426,13 @@ TEST_F(ProsodyTest, NeverWritesPastTheLimit) {
     EXPECT_EQ(apply_prosody(dest.data(), 100, dest.data() + 200, 100, 1, 1, 1, 1, 1, 0, -1, 1), -1);
 }
 
+// A frame must fit the block of 2048 samples; with more channels no frame could ever be passed
+// on, and the block loop would not advance.
+TEST_F(ProsodyTest, ChannelCountsPastTheBlockAreRefused) {
+    for (int channels : {2049, 3000, 32767}) EXPECT_EQ(run(1.5f, 1, 1, kPcmBufferBytes, channels), -1) << channels;
+    EXPECT_GE(run(1.5f, 1, 1, kPcmBufferBytes, 2048), 0);
+}
+
 struct SynthesizeUnitTest : testing::Test {
     ScratchDir dir;
     std::vector<unsigned char> dest = std::vector<unsigned char>(kPcmBufferBytes + 64, 0xa5);
@@ -458,6 +468,46 @@ TEST_F(SynthesizeUnitTest, SpeaksUnitsOfTheVoiceAtTheirLength) {
         EXPECT_EQ(synthesize_unit("xin.4", dest.data(), kPcmBufferBytes, 100, 100, 100), -1);
         testing::internal::GetCapturedStderr();
     }
+}
+
+// The largest step between neighbouring samples of the interleaved 16-bit PCM.
+int largest_step(const unsigned char *pcm, int bytes, int channels) {
+    int largest = 0;
+    for (int i = 2 * channels; i + 1 < bytes; i += 2) {
+        int16_t a, b;
+        std::memcpy(&a, pcm + i - 2 * channels, 2);
+        std::memcpy(&b, pcm + i, 2);
+        largest = std::max(largest, std::abs(b - a));
+    }
+    return largest;
+}
+
+// However low the pitch, no sample wraps: the steps between neighbouring samples stay within
+// what the recording itself has, where a wrapped sum jumps by tens of thousands.
+TEST_F(SynthesizeUnitTest, LowestPitchesNeverWrap) {
+    TestVoiceOptions options;
+    options.sample_rate = 22050;
+    options.unit_ms = 300;
+    ASSERT_EQ(voice_select(build_test_voice(dir, {"xin", "cha`o", "ca'c", "ba.n"}, options).c_str()), 0);
+    set_diagnostics_enabled(false);
+    int recorded = 0;
+    for (const char *name : {"xin.0", "cha`o.1", "ca'c.2", "ba.n.3"}) {
+        const int written = synthesize_unit(name, dest.data(), kPcmBufferBytes, 100, 100, 100);
+        ASSERT_GT(written, 0);
+        recorded = std::max(recorded, largest_step(dest.data(), written, 1));
+    }
+    for (int pitch : {25, 26, 27, 30, 33, 35, 39, 40, 60}) {
+        for (int rate : {50, 100, 200}) {
+            for (const char *name : {"xin.0", "cha`o.1", "ca'c.2", "ba.n.3"}) {
+                const int written = synthesize_unit(name, dest.data(), kPcmBufferBytes, rate, pitch, 100);
+                ASSERT_GT(written, 0);
+                EXPECT_LE(largest_step(dest.data(), written, 1), recorded)
+                    << name << " at pitch " << pitch << ", rate " << rate << " (the recordings' largest step is "
+                    << recorded << ")";
+            }
+        }
+    }
+    set_diagnostics_enabled(true);
 }
 
 TEST_F(SynthesizeUnitTest, WritesOnlyTheRoomItIsGiven) {

@@ -205,7 +205,8 @@ TEST_F(VoiceFileTest, DataAfterTheLastRecordIsIgnored) {
     EXPECT_EQ(voice_select(dir.file("tail.dat").c_str()), 0);
 }
 
-TEST_F(VoiceFileTest, MalformedFilesLeaveNoVoice) {
+// A file that breaks the format is refused, and the voice that was current goes on speaking.
+TEST_F(VoiceFileTest, MalformedFilesAreRefusedAndTheVoiceStays) {
     std::vector<uint8_t> valid;
     const auto units = units_of({"xin", "cha`o"});
     ASSERT_EQ(voice_file_bytes(test_header(), units, VoiceByteOrder::Little, &valid), 0);
@@ -259,22 +260,31 @@ TEST_F(VoiceFileTest, MalformedFilesLeaveNoVoice) {
     cases.push_back({"last unit one byte short", std::vector<uint8_t>(valid.begin(), valid.end() - 1)});
 
     const std::string good = write_voice("good.dat", units);
+    ASSERT_EQ(voice_select(good.c_str()), 0);
+    const VoiceDatabase *kept = current_voice();
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
-        ASSERT_EQ(voice_select(good.c_str()), 0);
         const std::string path = dir.file("bad.dat");
         write_bytes(path, c.bytes);
         testing::internal::CaptureStderr();
         EXPECT_EQ(voice_load(path.c_str()), nullptr);
         EXPECT_EQ(voice_select(path.c_str()), -1);
-        EXPECT_EQ(current_voice(), nullptr);
-        EXPECT_EQ(voice_sample_rate(), -1);
-        EXPECT_EQ(voice_channels(), -1);
+        EXPECT_EQ(current_voice(), kept);
+        EXPECT_EQ(voice_sample_rate(), 22050);
+        EXPECT_EQ(voice_channels(), 2);
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     }
     EXPECT_EQ(voice_select(dir.file("missing.dat").c_str()), -1);
-    EXPECT_EQ(current_voice(), nullptr);
     EXPECT_EQ(voice_select(nullptr), -1);
+    EXPECT_EQ(current_voice(), kept);
+    EXPECT_STREQ(current_voice()->path, good.c_str());
+
+    // With no voice, a failed select leaves none.
+    voice_release_current();
+    EXPECT_EQ(voice_select(dir.file("missing.dat").c_str()), -1);
+    EXPECT_EQ(current_voice(), nullptr);
+    EXPECT_EQ(voice_sample_rate(), -1);
+    EXPECT_EQ(voice_channels(), -1);
 }
 
 TEST_F(VoiceFileTest, IdenticalPathIsNotReloaded) {

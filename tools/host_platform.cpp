@@ -130,7 +130,9 @@ FILE *route_engine_output(bool verbose) {
 #endif
     if (!messages) return stderr;
     setvbuf(messages, nullptr, _IONBF, 0);
-    if (!std::freopen(null_device, "w", stdout) || !std::freopen(null_device, "w", stderr)) return messages;
+    // Should a reopen fail, the engine's output stays where it was; the messages go on either way.
+    (void)std::freopen(null_device, "w", stdout);
+    (void)std::freopen(null_device, "w", stderr);
     return messages;
 }
 

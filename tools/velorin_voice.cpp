@@ -231,7 +231,8 @@ int run_check(int argc, char **argv) {
     print_list("  duplicate names", report.duplicates, all);
     print_list("  names without a position", report.bad_names, all);
     print_list("  units that fail to decode", report.undecodable, all);
-    print_list("  units over 20000 bytes (never spoken)", report.oversize, all);
+    const std::string oversize = "  units over " + std::to_string(kMaxStoredUnitBytes) + " bytes (never spoken)";
+    print_list(oversize.c_str(), report.oversize, all);
     print_list("  units longer than the engine plays (cut)", report.cut, all);
 
     if (!inventory.empty()) {

@@ -3,12 +3,13 @@
 #pragma once
 
 #include "voice/unit_encoder.h"
+#include "voice/unit_synth.h"
 #include "voice/voice_writer.h"
 
 #include <string>
 #include <vector>
 
-constexpr int kMaxStoredUnitBytes = 20000;  // the engine fetches no larger unit
+constexpr int kMaxStoredUnitBytes = kUnitBufferBytes;  // the engine fetches no larger unit
 constexpr int kTrimKeepMs = 8;              // silence kept on each side of a trimmed unit
 
 // Reads a syllable list (AsciiForm, one a line; empty lines and lines starting with '#' are

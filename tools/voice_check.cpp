@@ -148,7 +148,7 @@ int voice_check(const std::string &path, VoiceCheckReport *report) {
             continue;
         }
         SpeexStreamSetup setup;
-        const int written = decode_unit(bytes.data(), unit.size, pcm.data(), kCheckDecodeLimit, &setup);
+        const int written = decode_unit(bytes.data(), unit.size, pcm.data(), kCheckDecodeLimit, 0, 0, &setup);
         const std::string messages = capture.take();
         if (written <= 0) {
             report->undecodable.push_back(name + (written < 0 ? ": not a Speex stream" : ": no audio"));

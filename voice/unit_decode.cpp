@@ -4,13 +4,13 @@
 
 #include "voice/diagnostics.h"
 #include "voice/unit_prosody.h"
-#include "voice/voice_file.h"
 
 #include <ogg/ogg.h>
 #include <speex/speex.h>
 #include <speex/speex_callbacks.h>
 #include <speex/speex_header.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -23,8 +23,8 @@ constexpr int kFrameBufferSamples = 2000;
 // Trims beyond this are far past any frame; clamping keeps the sums below in range.
 constexpr int64_t kTrimBound = int64_t{1} << 50;
 
-// Standard error is unbuffered: the messages about one packet are gathered here and written with
-// one call when the buffer goes out of scope, instead of one call per piece.
+// The messages about one packet, gathered and written with one call when the buffer goes out of
+// scope, instead of one call per piece.
 struct MessageBuffer {
     char text[512];
     size_t used = 0;
@@ -36,7 +36,7 @@ struct MessageBuffer {
         if (length > sizeof text - used) {
             flush();
             if (length > sizeof text) {
-                if (diagnostics_enabled()) std::fwrite(bytes, 1, length, stderr);
+                write_diagnostic(stderr, bytes, length);
                 return;
             }
         }
@@ -45,7 +45,7 @@ struct MessageBuffer {
     }
     void add(const char *line) { add(line, std::strlen(line)); }
     void flush() {
-        if (used > 0 && diagnostics_enabled()) std::fwrite(text, 1, used, stderr);
+        write_diagnostic(stderr, text, used);
         used = 0;
     }
 };
@@ -54,10 +54,12 @@ struct MessageBuffer {
 void report(const char *format, ...) __attribute__((format(printf, 1, 2)));
 void report(const char *format, ...) {
     if (!diagnostics_enabled()) return;
+    char message[256];
     va_list arguments;
     va_start(arguments, format);
-    std::vfprintf(stderr, format, arguments);
+    const int length = std::vsnprintf(message, sizeof message, format, arguments);
     va_end(arguments);
+    if (length > 0) write_diagnostic(stderr, message, std::min(static_cast<size_t>(length), sizeof message - 1));
 }
 
 uint32_t read_le32(const unsigned char *p) {
@@ -188,7 +190,8 @@ void report_comments(const unsigned char *packet, int bytes) {
     }
 }
 
-int decode_unit(const unsigned char *bytes, int count, unsigned char *out, int limit, SpeexStreamSetup *setup_out) {
+int decode_unit(const unsigned char *bytes, int count, unsigned char *out, int limit, int sample_rate, int channels,
+                SpeexStreamSetup *setup_out) {
     if (!bytes || count < 0) count = 0;
     if (!out || limit < 0) limit = 0;
 
@@ -266,8 +269,8 @@ int decode_unit(const unsigned char *bytes, int count, unsigned char *out, int l
                         if (packet.e_o_s) stream_ended = true;
                         speex_bits_set_bit_buffer(&bits, packet.packet, static_cast<int>(packet.bytes));
                         const int frame_samples = setup.frame_samples;
-                        const int channels = setup.stream_channels;
-                        if (frame_samples <= 0 || frame_samples * channels > kFrameBufferSamples) break;
+                        const int stream_channels = setup.stream_channels;
+                        if (frame_samples <= 0 || frame_samples * stream_channels > kFrameBufferSamples) break;
                         for (int j = 0; j < setup.frames_in_packet; j++) {
                             const int result = speex_decode_int(decoder, &bits, frame);
                             if (result == -1) break;
@@ -279,7 +282,7 @@ int decode_unit(const unsigned char *bytes, int count, unsigned char *out, int l
                                 report("Decoding overflow: corrupted stream?\n");
                                 break;
                             }
-                            if (channels == 2) speex_decode_stereo_int(frame, frame_samples, &stereo);
+                            if (stream_channels == 2) speex_decode_stereo_int(frame, frame_samples, &stereo);
 
                             int64_t start = 0;
                             int64_t keep = frame_samples;
@@ -296,9 +299,9 @@ int decode_unit(const unsigned char *bytes, int count, unsigned char *out, int l
                                 if (keep > frame_samples - start) keep = frame_samples - start;
                             }
                             if (keep <= 0) continue;
-                            const int64_t frame_bytes = keep * channels * 2;
+                            const int64_t frame_bytes = keep * stream_channels * 2;
                             if (frame_bytes > limit - written) break;
-                            std::memcpy(out + written, frame + start * channels, static_cast<size_t>(frame_bytes));
+                            std::memcpy(out + written, frame + start * stream_channels, static_cast<size_t>(frame_bytes));
                             written += static_cast<int>(frame_bytes);
                         }
                     }
@@ -322,6 +325,6 @@ int decode_unit(const unsigned char *bytes, int count, unsigned char *out, int l
     ogg_sync_clear(&sync);
     if (result < 0) return -1;
     if (setup_out) *setup_out = setup;
-    if (written > 0) apply_edge_fades_bytes(out, written / 2, voice_sample_rate(), voice_channels());
+    if (written > 0) apply_edge_fades_bytes(out, written / 2, sample_rate, channels);
     return written;
 }

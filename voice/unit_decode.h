@@ -15,10 +15,11 @@ struct SpeexStreamSetup {
 
 // Decodes count bytes of Ogg/Speex into out, at most limit bytes (a frame that would pass the
 // limit is dropped with the rest of its packet). Returns the bytes of PCM written (native 16-bit,
-// interleaved), faded at both ends with the current voice's rate and channels, or -1 when no Speex
-// header was found or the header was rejected. The stream's own rate and channel count go to
-// *setup when given.
-int decode_unit(const unsigned char *bytes, int count, unsigned char *out, int limit,
+// interleaved), faded at both ends for the given sample rate and channel count (the voice's; 0 and
+// 0 apply no fades), or
+// -1 when no Speex header was found or the header was rejected. The stream's own rate and
+// channel count go to *setup when given.
+int decode_unit(const unsigned char *bytes, int count, unsigned char *out, int limit, int sample_rate, int channels,
                 SpeexStreamSetup *setup = nullptr);
 
 // Parses the header packet and creates the decoder (enhancement on); fills *setup and hooks the

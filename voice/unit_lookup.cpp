@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include <fcntl.h>
 #if defined(_WIN32)
 #include <io.h>
 #else
@@ -17,8 +16,7 @@
 
 namespace {
 
-// The trace line of a lookup, written with one call and no format to parse: it is written for
-// every syllable, and standard output may be a pipe that someone reads.
+// The trace line of a lookup: held back with the worker's diagnostics and written after its step.
 void trace_lookup(const char *name) {
     if (!diagnostics_enabled()) return;
     static const char kPrefix[] = "cst_find_word ";
@@ -26,27 +24,28 @@ void trace_lookup(const char *name) {
     char line[96];
     const size_t length = std::strlen(name);
     if (length > sizeof line - kPrefixLength - 1) {
-        std::printf("%s%s\n", kPrefix, name);
+        write_diagnostic(stdout, kPrefix, kPrefixLength);
+        write_diagnostic(stdout, name, length);
+        write_diagnostic(stdout, "\n", 1);
         return;
     }
     std::memcpy(line, kPrefix, kPrefixLength);
     std::memcpy(line + kPrefixLength, name, length);
     line[kPrefixLength + length] = '\n';
-    std::fwrite(line, 1, kPrefixLength + length + 1, stdout);
+    write_diagnostic(stdout, line, kPrefixLength + length + 1);
 }
 
 // One open, one positioned read and one close, straight into the caller's buffer: no stream
-// record is allocated and no stream buffer stands between the file and the unit.
+// record is allocated and no stream buffer stands between the file and the unit. The file must
+// still be a regular file: one replaced by a FIFO or a device would block the read forever.
 bool read_file_bytes(const char *path, int32_t offset, unsigned char *buffer, int size) {
-#if defined(_WIN32)
-    const int file = _open(path, _O_RDONLY | _O_BINARY);
+    const int file = open_regular_file(path);
     if (file < 0) return false;
+#if defined(_WIN32)
     const bool ok = _lseeki64(file, offset, SEEK_SET) == offset && _read(file, buffer, static_cast<unsigned>(size)) == size;
     _close(file);
     return ok;
 #else
-    const int file = open(path, O_RDONLY | O_CLOEXEC);
-    if (file < 0) return false;
     int got = 0;
     while (got < size) {
         const ssize_t n = pread(file, buffer + got, static_cast<size_t>(size - got), static_cast<off_t>(offset) + got);
@@ -82,7 +81,7 @@ int cst_find_word(const VoiceDatabase *voice, const char *name) {
 int find_word(const char *name) {
     const VoiceDatabase *voice = current_voice();
     if (!voice) {
-        if (diagnostics_enabled()) std::printf("find_word: current voice is NULL\n");
+        write_diagnostic(stdout, "find_word: current voice is NULL\n");
         return -1;
     }
     return cst_find_word(voice, name);

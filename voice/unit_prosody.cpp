@@ -52,12 +52,13 @@ void apply_edge_fades(int16_t *samples, int count, int sample_rate, int channels
 bool prosody_is_identity(float speed, float pitch, float rate, float volume, int sample_rate, int channels) {
     // sonic copies its input straight through at these factors, and the output is cut at the input's length.
     return speed == 1.0f && pitch == 1.0f && rate == 1.0f && volume == 1.0f && sample_rate >= kSonicMinSampleRate &&
-           channels >= 1;
+           channels >= 1 && channels <= kBlockSamples;
 }
 
 int apply_prosody(const unsigned char *pcm, int count, unsigned char *dest, int limit, float speed, float pitch,
                   float rate, float volume, int chord_pitch, int quality, int sample_rate, int channels) {
-    if (sample_rate < kSonicMinSampleRate || channels <= 0) return -1;
+    // A frame must fit a block: with more channels than that, no whole frame could be passed on.
+    if (sample_rate < kSonicMinSampleRate || channels <= 0 || channels > kBlockSamples) return -1;
     if (!(speed > 0 && pitch > 0 && rate > 0) || !std::isfinite(speed * pitch * rate * volume)) return -1;
     if (!pcm || count < 0) count = 0;
     if (!dest || limit < 0) limit = 0;
@@ -86,7 +87,6 @@ int apply_prosody(const unsigned char *pcm, int count, unsigned char *dest, int 
     bool full = false;
     // Reads everything sonic has ready; false once the destination is full.
     auto drain = [&]() {
-        if (block == 0) return true;
         for (;;) {
             const int frames = sonicReadShortFromStream(stream, output, block);
             if (frames <= 0) return true;

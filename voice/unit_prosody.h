@@ -8,7 +8,8 @@
 // pitch, rate and volume factors, chord pitch and quality, and writes the result at dest: never
 // more than limit bytes, output beyond it is dropped read by read. The written bytes get the edge
 // fades. Returns the bytes written, or -1 for a sample rate below 65 Hz (sonic's lowest pitch has no
-// period there), a channel count below 1, or when sonic cannot create its stream.
+// period there), a channel count below 1 or above 2048 (a frame must fit the block of 2048
+// samples), or when sonic cannot create its stream.
 int apply_prosody(const unsigned char *pcm, int count, unsigned char *dest, int limit, float speed, float pitch,
                   float rate, float volume, int chord_pitch, int quality, int sample_rate, int channels);
 

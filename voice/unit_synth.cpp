@@ -7,6 +7,7 @@
 #include "voice/unit_prosody.h"
 #include "voice/voice_file.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -19,6 +20,11 @@ unsigned char g_pcm_buffer[kPcmBufferBytes];
 constexpr int kRatePercentMin = 50, kRatePercentMax = 200;
 constexpr int kPitchPercentMin = 25, kPitchPercentMax = 400;
 constexpr int kVolumePercentMin = 0, kVolumePercentMax = 400;
+// sonic's chord pitch adds up overlapping pitch periods; lowering the pitch below this much of
+// the recording's, the sum passes 16 bits and wraps (a click): from 33 percent down with the
+// default voice, and with steps above the voice's own up to 38 percent. Below it, sonic's
+// ordinary pitch change is used.
+constexpr int kChordPitchPercentMin = 40;
 
 float percent_factor(int value, int low, int high) {
     if (value < low) value = low;
@@ -29,9 +35,11 @@ float percent_factor(int value, int low, int high) {
 }  // namespace
 
 int synthesize_unit(const char *unit_name, unsigned char *dest, int limit, int rate, int pitch, int volume) {
-    const int sample_rate = voice_sample_rate();
-    const int channels = voice_channels();
-    const int size = get_unit_audio(unit_name, g_unit_buffer, kUnitBufferBytes);
+    const VoiceDatabase *voice = current_voice();
+    if (!voice) return -1;
+    const int sample_rate = voice->sample_rate;
+    const int channels = voice->channels;
+    const int size = voice_unit_audio(voice, unit_name, g_unit_buffer, kUnitBufferBytes);
     if (size < 0) return -1;
     const float speed = percent_factor(rate, kRatePercentMin, kRatePercentMax);
     const float pitch_factor = percent_factor(pitch, kPitchPercentMin, kPitchPercentMax);
@@ -42,11 +50,15 @@ int synthesize_unit(const char *unit_name, unsigned char *dest, int limit, int r
                         prosody_is_identity(speed, pitch_factor, 1.0f, volume_factor, sample_rate, channels);
     unsigned char *pcm = direct ? dest : g_pcm_buffer;
     SpeexStreamSetup stream;
-    const int decoded = decode_unit(g_unit_buffer, size, pcm, kPcmBufferBytes, &stream);
+    const int decoded = decode_unit(g_unit_buffer, size, pcm, kPcmBufferBytes, sample_rate, channels, &stream);
     if (decoded <= 0) return decoded;
     if (stream.stream_channels != channels) {
-        if (diagnostics_enabled())
-            std::fprintf(stderr, "Unit %s has %d channels, the voice %d\n", unit_name, stream.stream_channels, channels);
+        if (diagnostics_enabled()) {
+            char message[128];
+            const int length = std::snprintf(message, sizeof message, "Unit %s has %d channels, the voice %d\n",
+                                             unit_name, stream.stream_channels, channels);
+            if (length > 0) write_diagnostic(stderr, message, std::min<size_t>(static_cast<size_t>(length), sizeof message - 1));
+        }
         return -1;
     }
     if (direct) {
@@ -54,6 +66,7 @@ int synthesize_unit(const char *unit_name, unsigned char *dest, int limit, int r
         return decoded;
     }
     // A unit recorded at another rate than the voice declares plays at the voice's rate.
-    return apply_prosody(g_pcm_buffer, decoded, dest, limit, speed, pitch_factor, 1.0f, volume_factor, 1, 0,
+    const int chord_pitch = std::clamp(pitch, kPitchPercentMin, kPitchPercentMax) >= kChordPitchPercentMin ? 1 : 0;
+    return apply_prosody(g_pcm_buffer, decoded, dest, limit, speed, pitch_factor, 1.0f, volume_factor, chord_pitch, 0,
                          sample_rate, channels);
 }

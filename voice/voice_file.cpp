@@ -1,6 +1,14 @@
 // Reads a voice database file into its sorted unit index and owns the process-wide current voice.
 #include "voice/voice_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
@@ -12,13 +20,15 @@ const char kVoiceMagic[kVoiceMagicLength + 1] = "VELORIN_DATA-v2.5.0";
 namespace {
 
 constexpr int kMaxFieldValue = 32767;
+// What an int16 read gives when the file ends before its 2 bytes; outside every int16 value.
+constexpr int kReadInt16Failed = -0x10000;
 
-// The byte order belongs to the load in progress; a load on another thread has its own.
-thread_local bool g_big_endian = false;
-
+// Written only with both locks held, so either lock is enough to read it.
 std::atomic<VoiceDatabase *> g_current_voice{nullptr};
-// Serialises voice_select calls so that two host threads never free the same voice.
+// One voice_select at a time, for the whole load: two host threads never free the same voice.
 std::mutex g_select_mutex;
+// The voice in use: the worker holds it for each step, voice_select only to swap the pointer.
+std::mutex g_voice_mutex;
 
 char *copy_string(const char *text) {
     size_t length = std::strlen(text);
@@ -41,6 +51,7 @@ constexpr int kLoadBlockBytes = 1 << 16;
 struct BlockReader {
     FILE *file;
     unsigned char *block;
+    bool big_endian;  // the file's byte order, from its mark
     long block_start = 0;  // file offset of block[0]
     int filled = 0;
     int at = 0;
@@ -91,11 +102,11 @@ struct BlockReader {
         return true;
     }
 
-    // read_int16 and read_string over the block.
+    // An int16 in the file's byte order, or kReadInt16Failed.
     int int16() {
         unsigned char bytes[2];
         if (!read(bytes, 2)) return kReadInt16Failed;
-        unsigned value = g_big_endian ? (bytes[0] << 8 | bytes[1]) : (bytes[1] << 8 | bytes[0]);
+        unsigned value = big_endian ? (bytes[0] << 8 | bytes[1]) : (bytes[1] << 8 | bytes[0]);
         return static_cast<int16_t>(static_cast<uint16_t>(value));
     }
     // A field that must lie in 0..32767; -1 for anything else, including a short read.
@@ -174,40 +185,49 @@ void *must_alloc(int size) {
     return block;
 }
 
-int voice_check_header(FILE *file) {
+int voice_check_header(FILE *file, bool *big_endian) {
     char magic[kVoiceMagicLength + 1] = {};
-    if (!file || std::fread(magic, 1, kVoiceMagicLength, file) != kVoiceMagicLength) return -1;
+    if (!file || !big_endian || std::fread(magic, 1, kVoiceMagicLength, file) != kVoiceMagicLength) return -1;
     if (std::strcmp(magic, kVoiceMagic) != 0) return -1;
     unsigned char mark[2];
     if (std::fread(mark, 1, 2, file) != 2) return -1;
     if (mark[0] == 1 && mark[1] == 0) {
-        g_big_endian = false;
+        *big_endian = false;
     } else if (mark[0] == 0 && mark[1] == 1) {
-        g_big_endian = true;
+        *big_endian = true;
     } else {
         return -1;
     }
     return 0;
 }
 
-int read_int16(FILE *file) {
-    unsigned char bytes[2];
-    if (!file || std::fread(bytes, 1, 2, file) != 2) return kReadInt16Failed;
-    unsigned value = g_big_endian ? (bytes[0] << 8 | bytes[1]) : (bytes[1] << 8 | bytes[0]);
-    return static_cast<int16_t>(static_cast<uint16_t>(value));
-}
-
-char *read_string(FILE *file) {
-    int length = read_int16(file);
-    if (length < 0) return nullptr;  // a negative length or a short read
-    char *text = static_cast<char *>(must_alloc(length + 1));
-    if (!text) return nullptr;
-    if (std::fread(text, 1, static_cast<size_t>(length), file) != static_cast<size_t>(length)) {
-        std::free(text);
-        return nullptr;
+int open_regular_file(const char *path) {
+    if (!path) return -1;
+#if defined(_WIN32)
+    const int file = _open(path, _O_RDONLY | _O_BINARY);
+    if (file < 0) return -1;
+    struct _stat64 info;
+    if (_fstat64(file, &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) {
+        _close(file);
+        return -1;
     }
-    text[length] = '\0';
-    return text;
+#else
+    // Opening a FIFO for reading waits for a writer, and a device may never end: without
+    // O_NONBLOCK the open itself could block, so the type is checked on the open file.
+    const int file = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (file < 0) return -1;
+    struct stat info;
+    if (fstat(file, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(file);
+        return -1;
+    }
+    const int flags = fcntl(file, F_GETFL);
+    if (flags < 0 || fcntl(file, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        close(file);
+        return -1;
+    }
+#endif
+    return file;
 }
 
 void rewrite_unit_name(char *name) {
@@ -244,7 +264,19 @@ VoiceDatabase *voice_load(const char *path) {
         voice_free(voice);
         return nullptr;
     }
-    FILE *file = std::fopen(path, "rb");
+    const int descriptor = open_regular_file(path);
+#if defined(_WIN32)
+    FILE *file = descriptor < 0 ? nullptr : _fdopen(descriptor, "rb");
+#else
+    FILE *file = descriptor < 0 ? nullptr : fdopen(descriptor, "rb");
+#endif
+    if (!file && descriptor >= 0) {
+#if defined(_WIN32)
+        _close(descriptor);
+#else
+        close(descriptor);
+#endif
+    }
     unsigned char *block = static_cast<unsigned char *>(must_alloc(kLoadBlockBytes));
     if (!file || !block) {
         if (file) std::fclose(file);
@@ -256,9 +288,10 @@ VoiceDatabase *voice_load(const char *path) {
     std::setvbuf(file, nullptr, _IONBF, 0);
     long file_size = -1;
     if (std::fseek(file, 0, SEEK_END) == 0) file_size = std::ftell(file);
-    bool ok = file_size >= 0 && std::fseek(file, 0, SEEK_SET) == 0 && voice_check_header(file) == 0;
+    bool big_endian = false;
+    bool ok = file_size >= 0 && std::fseek(file, 0, SEEK_SET) == 0 && voice_check_header(file, &big_endian) == 0;
     if (ok) {
-        BlockReader reader{file, block};
+        BlockReader reader{file, block, big_endian};
         reader.block_start = std::ftell(file);
         ok = reader.block_start >= 0 && read_body(reader, file_size, voice);
     }
@@ -287,20 +320,32 @@ void voice_free(VoiceDatabase *voice) {
 }
 
 int voice_select(const char *path) {
-    std::lock_guard<std::mutex> lock(g_select_mutex);
+    std::lock_guard<std::mutex> select_lock(g_select_mutex);
     VoiceDatabase *current = g_current_voice.load();
     if (current && path && std::strcmp(current->path, path) == 0) return 0;
-    g_current_voice.store(nullptr);
-    voice_free(current);
+    // The file is read while the worker goes on speaking with the current voice, which stays
+    // when the new one cannot be loaded.
     VoiceDatabase *loaded = voice_load(path);
-    g_current_voice.store(loaded);
-    return loaded ? 0 : -1;
+    if (!loaded) return -1;
+    {
+        std::lock_guard<std::mutex> voice_lock(g_voice_mutex);
+        g_current_voice.store(loaded);
+    }
+    voice_free(current);
+    return 0;
 }
 
 void voice_release_current() {
-    std::lock_guard<std::mutex> lock(g_select_mutex);
-    voice_free(g_current_voice.exchange(nullptr));
+    std::lock_guard<std::mutex> select_lock(g_select_mutex);
+    VoiceDatabase *current = nullptr;
+    {
+        std::lock_guard<std::mutex> voice_lock(g_voice_mutex);
+        current = g_current_voice.exchange(nullptr);
+    }
+    voice_free(current);
 }
+
+std::mutex &voice_mutex() { return g_voice_mutex; }
 
 const VoiceDatabase *current_voice() { return g_current_voice.load(); }
 

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <mutex>
 
 constexpr int kVoiceMaxUnits = 40000;
 constexpr int kVoiceMaxSyllables = kVoiceMaxUnits / 4;
@@ -43,17 +44,13 @@ struct VoiceDatabase {
 // writes its message to standard error and returns nullptr; it never ends the process.
 void *must_alloc(int size);
 
-// 0 when the file starts with the magic and a valid byte-order mark (which then governs the
-// following read_int16 calls on this thread), -1 otherwise.
-int voice_check_header(FILE *file);
+// 0 when the file starts with the magic and a valid byte-order mark, which it reports in
+// *big_endian; -1 otherwise.
+int voice_check_header(FILE *file, bool *big_endian);
 
-// Result of read_int16 when the file ends before 2 bytes; outside every int16 value.
-constexpr int kReadInt16Failed = -0x10000;
-// The next int16 in the byte order of the load in progress, or kReadInt16Failed.
-int read_int16(FILE *file);
-// The next string as an owned zero-terminated copy (free with std::free), or nullptr when its
-// length is negative, the file ends early or memory runs out.
-char *read_string(FILE *file);
+// Opens path for reading if it names a regular file: a file descriptor, or -1 for anything else
+// (missing, a directory, a FIFO, a device), without ever waiting for a writer.
+int open_regular_file(const char *path);
 
 // Turns a stored plain-letter name into AsciiForm in place (the first character is kept).
 void rewrite_unit_name(char *name);
@@ -64,11 +61,16 @@ VoiceDatabase *voice_load(const char *path);
 void voice_free(VoiceDatabase *voice);
 
 // Makes the voice at path current: 0 when a voice for path is current afterwards, -1 when loading
-// failed (then no voice is current). The identical path string as the current voice's is not
-// reloaded. Safe from any thread while nothing speaks.
+// failed (then the voice that was current stays). The identical path string as the current
+// voice's is not reloaded. Safe from any thread at any time: the file is read with no lock the
+// worker needs, and the voice is swapped between two of the worker's steps.
 int voice_select(const char *path);
-// Releases the current voice, leaving none; the engine itself never calls it (tests, tools do).
+// Releases the current voice, leaving none (at unload, and in tests and tools).
 void voice_release_current();
+// Held while the current voice is in use: the worker holds it for each step of reading and
+// rendering, voice_select and voice_release_current to swap the voice. Nothing slow is done
+// with it held by voice_select, so a step never waits for a voice file being loaded.
+std::mutex &voice_mutex();
 // The current voice, or nullptr.
 const VoiceDatabase *current_voice();
 // sample_rate / channels of the current voice, -1 without one.

@@ -60,7 +60,7 @@ int fuzz_unit_decoder(const uint8_t *data, size_t size) {
     const int count = size > static_cast<size_t>(kUnitBufferBytes) ? kUnitBufferBytes : static_cast<int>(size);
     std::vector<uint8_t> unit(data, data + count);
     repair_page_checksums(unit);
-    const int decoded = decode_unit(unit.data(), count, pcm, c.limit, &setup);
+    const int decoded = decode_unit(unit.data(), count, pcm, c.limit, 0, 0, &setup);
     if (decoded < -1 || decoded > c.limit || (decoded > 0 && decoded % 2 != 0)) return -1;
     if (decoded <= 0) return 0;
     // A voice declares 1..32767 Hz and the unit's channel count; the stream's own rate stands in.

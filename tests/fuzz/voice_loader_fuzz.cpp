@@ -60,7 +60,7 @@ int fuzz_voice_loader(const uint8_t *data, size_t size) {
                 voice_free(voice);
                 return -1;
             }
-            if (got > 0 && decode_unit(unit, got, pcm, kPcmBufferBytes) > kPcmBufferBytes) {
+            if (got > 0 && decode_unit(unit, got, pcm, kPcmBufferBytes, voice->sample_rate, voice->channels) > kPcmBufferBytes) {
                 voice_free(voice);
                 return -1;
             }

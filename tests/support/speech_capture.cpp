@@ -1,7 +1,5 @@
 #include "support/speech_capture.h"
 
-#include <thread>
-
 #include "scheduler/settings.h"
 #include "scheduler/speech.h"
 
@@ -45,11 +43,4 @@ void capture_stop() {
     g_on_chunk = nullptr;
 }
 
-bool wait_until_quiet(std::chrono::milliseconds limit) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (last_index() == -1 && !worker_running()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return false;
-}
+bool wait_until_quiet(std::chrono::milliseconds limit) { return wait_for_worker_end(limit) && last_index() == -1; }

@@ -18,5 +18,6 @@ void capture_start(std::function<void(const CapturedChunk &)> on_chunk = nullptr
 std::vector<CapturedChunk> captured_chunks();
 void capture_stop();
 
-// Waits (up to `limit`) until the queue is empty and no worker runs. False on time-out.
+// Waits (up to `limit`) until no worker runs; true when the queue is empty then. False on time-out,
+// and when a Terminate left requests queued.
 bool wait_until_quiet(std::chrono::milliseconds limit = std::chrono::seconds(20));

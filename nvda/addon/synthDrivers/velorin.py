@@ -294,11 +294,13 @@ class SynthDriver(SynthDriver):
 			if terminating:
 				self._terminated = True
 			self._work.notify_all()
-		self._lib.Cancel()
-		# Wakes a feed or idle that is waiting for the player ...
+		# Wakes a feed or idle that is waiting for the player, so that the callback it is in can
+		# return: Cancel waits for a callback in progress, and once it has returned no chunk of
+		# the speech before it comes any more.
 		self._player.stop()
+		self._lib.Cancel()
 		with self._feedLock:
-			# ... and drops what a feed already past its check put in after that.
+			# Drops what a feed already past its check put in after the first stop.
 			self._player.stop()
 			self._audioSinceIdle = False
 
