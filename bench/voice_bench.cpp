@@ -269,7 +269,7 @@ int run_quality(int argc, char **argv) {
         for (int round = 0; round < 5; round++) {
             const double start = thread_cpu_seconds();
             for (const auto &unit : encoded)
-                decode_unit(unit.data(), static_cast<int>(unit.size()), pcm.data(), static_cast<int>(pcm.size()));
+                decode_unit(unit.data(), static_cast<int>(unit.size()), pcm.data(), static_cast<int>(pcm.size()), 0, 0);
             best = std::min(best, thread_cpu_seconds() - start);
         }
         const double voice_mb = (static_cast<double>(bytes + name_bytes) * scale + 120) / 1e6;

@@ -133,7 +133,7 @@ TEST(LongONames, VoiceWrittenBeforeSpeaksAsBefore) {
             EXPECT_EQ(std::string(name), std::string(c.syllable) + "." + std::to_string(position));
             const int stored = get_unit_audio(name, bytes, sizeof bytes);
             ASSERT_GT(stored, 0) << name;
-            const int decoded = decode_unit(bytes, stored, pcm, sizeof pcm);
+            const int decoded = decode_unit(bytes, stored, pcm, sizeof pcm, voice->sample_rate, voice->channels);
             EXPECT_EQ(decoded, c.pcm_bytes) << name;
             EXPECT_EQ(fnv1a(pcm, decoded), c.hashes[position]) << name;
         }

@@ -498,7 +498,7 @@ TEST(EspeakVoice, UnitsDoNotClipAndShareOneLoudness) {
         const UnitEntry &unit = voice->units[i];
         testing::internal::CaptureStderr();
         const int bytes = decode_unit(reinterpret_cast<const unsigned char *>(file.data()) + unit.offset, unit.size, pcm.data(),
-                                      kPcmBufferBytes);
+                                      kPcmBufferBytes, 0, 0);
         testing::internal::GetCapturedStderr();
         ASSERT_GT(bytes, 0) << unit.name;
         PcmAudio audio;
