@@ -1,6 +1,7 @@
 // Segmentation of a request into utterance items.
 #include "scheduler/segmentation.h"
 
+#include "lexicon/compose.h"
 #include "scheduler/normalize.h"
 
 namespace {
@@ -10,15 +11,45 @@ const char16_t kAddedFullStop[] = u".";
 
 bool is_token_separator(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
 
-}  // namespace
-
-bool is_opening_mark(char16_t c) { return c == u'(' || c == u'"' || c == u'{' || c == u'\'' || c == u'['; }
-
-bool is_closing_mark(char16_t c) {
-    return c == u',' || c == u'"' || c == u';' || c == u':' || c == u')' || c == u'}' || c == u'\'' || c == u']';
+// Typographic quotation marks and guillemets. Languages pair them differently (“…”, »…«), so
+// each one opens at a token's start and closes at its end, as the ASCII quotes do.
+bool is_typographic_quote(char16_t c) {
+    return c == u'\u201C' || c == u'\u201D' || c == u'\u2018' || c == u'\u2019' || c == u'\u00AB' ||
+           c == u'\u00BB' || c == u'\u2039' || c == u'\u203A';
 }
 
-bool is_sentence_final_mark(char16_t c) { return c == u'.' || c == u'!' || c == u'?' || c == u';'; }
+// The en dash and the em dash between words: a pause, like a comma.
+bool is_dash(char16_t c) { return c == u'\u2013' || c == u'\u2014'; }
+
+// Marks that end a sentence even when a quote or a bracket follows them ("Anh đi đâu?”).
+bool ends_sentence_before_closer(char16_t c) { return c == u'!' || c == u'?' || c == u'\u2026'; }
+
+// True when the token just read ended the line. A line that does not end in a sentence-final mark
+// gets a full stop, unless the token's own sentence end stood inside its closing marks.
+bool ends_line(const char16_t **pos, char16_t last_in_line, bool sentence_ended) {
+    // Trailing white space (the carriage return of a CRLF line) still ends the line here.
+    const char16_t *rest = *pos;
+    while (is_token_separator(*rest)) ++rest;
+    if (*rest != 0) return false;
+    *pos = rest;
+    if (!sentence_ended && !is_sentence_final_mark(last_in_line)) append_item(ItemKind::SentenceEnd, kAddedFullStop, 1);
+    return true;
+}
+
+}  // namespace
+
+bool is_opening_mark(char16_t c) {
+    return c == u'(' || c == u'"' || c == u'{' || c == u'\'' || c == u'[' || is_typographic_quote(c);
+}
+
+bool is_closing_mark(char16_t c) {
+    return c == u',' || c == u'"' || c == u';' || c == u':' || c == u')' || c == u'}' || c == u'\'' || c == u']' ||
+           is_typographic_quote(c) || is_dash(c);
+}
+
+bool is_sentence_final_mark(char16_t c) {
+    return c == u'.' || c == u'!' || c == u'?' || c == u';' || c == u'\u2026';
+}
 
 const char16_t *next_token(const char16_t **pos, int32_t *length) {
     const char16_t *p = *pos;
@@ -40,6 +71,12 @@ bool segment_token(const char16_t **pos) {
     if (!p) return false;
     const char16_t last_in_line = p[n - 1];
 
+    // A dash standing alone between words is a pause, not a word to spell.
+    if (n == 1 && is_dash(*p)) {
+        append_item(ItemKind::ClosingMark, p, 1);
+        return !ends_line(pos, last_in_line, false);
+    }
+
     while (n >= 2 && is_opening_mark(*p)) {
         append_item(ItemKind::OpeningMark, p, 1);
         ++p;
@@ -56,10 +93,22 @@ bool segment_token(const char16_t **pos) {
         --q;
         --n;
     }
+    const char16_t *first_closer = nullptr;
     while (n >= 2 && is_closing_mark(*q)) {
         append_item(ItemKind::ClosingMark, q, 1);
+        first_closer = q;
         --q;
         --n;
+    }
+    // "đâu?”" and "lại.”": the sentence ended inside the closing marks. A full stop before an
+    // ASCII closer stays in its word, as it always has.
+    if (first_closer && !pending_end) {
+        const bool typographic_closer = is_typographic_quote(*first_closer);
+        while (n >= 2 && (ends_sentence_before_closer(*q) || (typographic_closer && *q == u'.'))) {
+            pending_end = q;
+            --q;
+            --n;
+        }
     }
     if (pending_end) append_item(ItemKind::SentenceEnd, pending_end, 1);
 
@@ -67,16 +116,7 @@ bool segment_token(const char16_t **pos) {
         word->length = n;
         word->kind = ItemKind::Word;
     }
-
-    // Trailing white space (the carriage return of a CRLF line) still ends the line here.
-    const char16_t *rest = *pos;
-    while (is_token_separator(*rest)) ++rest;
-    if (*rest == 0) {
-        *pos = rest;
-        if (!is_sentence_final_mark(last_in_line)) append_item(ItemKind::SentenceEnd, kAddedFullStop, 1);
-        return false;
-    }
-    return true;
+    return !ends_line(pos, last_in_line, pending_end != nullptr);
 }
 
 void assign_position_codes() {
@@ -105,6 +145,7 @@ void segment_text(char16_t *text) {
         char16_t *line = p;
         while (*p != 0 && *p != u'\n') ++p;
         if (*p == u'\n') *p++ = 0;
+        compose_text(line);  // only ever shortens the line, so p stays past it
         const char16_t *pos = line;
         while (segment_token(&pos)) {
         }
