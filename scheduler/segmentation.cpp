@@ -137,6 +137,7 @@ void segment_text(char16_t *text) {
     ItemList &list = item_list();
     // Items left by an interrupted request were normalized already and their text is gone.
     UtteranceItem *last_old = list.tail;
+    reset_reading_context();
 
     char16_t *p = text;
     while (*p != 0) {
