@@ -6,10 +6,13 @@
 
 #include <cstddef>
 
-// Words longer than this are never one syllable of the voice.
+// Words longer than this are never one syllable of the voice, unless they are written in
+// AsciiForm: then only their letters count, the signs after them do not.
 constexpr int kMaxSyllableChars = 7;
+// Longest AsciiForm of a syllable: three characters per letter.
+constexpr int kMaxSyllableAsciiChars = 3 * kMaxSyllableChars;
 // Room for a unit name: three AsciiForm characters per letter, ".", the digit, the terminator.
-constexpr int kUnitNameCapacity = 3 * kMaxSyllableChars + 3;
+constexpr int kUnitNameCapacity = kMaxSyllableAsciiChars + 3;
 
 // True when the current voice has the word's position-0 unit.
 bool is_known_unit(const char16_t *word);
