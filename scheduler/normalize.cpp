@@ -135,7 +135,7 @@ int read_hyphenated(const char16_t *token, char16_t out[kNormTextCapacity]) {
     return used;
 }
 
-bool read_token(const char16_t *token, char16_t out[kNormTextCapacity]);
+bool read_token(const char16_t *token, char16_t out[kNormTextCapacity], bool dates = true);
 
 // The reading of a part of a token, for the readers that read by parts: the part itself when the
 // voice speaks it as it is.
@@ -145,8 +145,9 @@ int read_part(const char16_t *part, char16_t out[kNormTextCapacity]) {
 }
 
 // The rules that need nothing but the token. Writes its reading into out; false when the token
-// stays as it is (a syllable of the voice).
-bool read_token(const char16_t *token, char16_t out[kNormTextCapacity]) {
+// stays as it is (a syllable of the voice). Without dates, a token shaped like one reads as it
+// would without the date reader.
+bool read_token(const char16_t *token, char16_t out[kNormTextCapacity], bool dates) {
     if (read_phone_number(token, out) >= 0) return true;
     if (is_number(token)) {
         read_number(token, out);
@@ -162,7 +163,8 @@ bool read_token(const char16_t *token, char16_t out[kNormTextCapacity]) {
         return true;
     }
     if (is_known_unit(token)) return false;
-    if (read_date(token, out) >= 0 || read_time(token, out) >= 0 || read_range(token, read_part, out) >= 0) return true;
+    if ((dates && read_date(token, out) >= 0) || read_time(token, out) >= 0 || read_range(token, read_part, out) >= 0)
+        return true;
     char key[kNarrowCapacity];
     if (make_key(token, key)) {
         if (const char *reading = lookup_reading(key)) {
@@ -199,13 +201,26 @@ const UtteranceItem *phone_number_groups(const char16_t *token, const UtteranceI
     return whole;
 }
 
-// Drops the first word of text when it repeats the word before ("ngày 9/12": no second ngày).
-const char16_t *without_repeated_word(const char16_t *text, const char16_t *word_before) {
+bool is_one_of(const char16_t *word, std::initializer_list<const char16_t *> words) {
+    for (const char16_t *w : words)
+        if (same_text(word, w)) return true;
+    return false;
+}
+
+// After these words what looks like a date is a number of a document, house, page or class (số
+// 12/2020, số 12/3, trang 1/10, lớp 10/1), read as it was before there was a date reader.
+bool numbers_follow(const char16_t *word_before) {
+    return is_one_of(word_before, {u"số", u"trang", u"câu", u"bài", u"tầng", u"phòng", u"ngõ", u"ngách", u"hẻm",
+                                   u"kiệt", u"lô", u"lớp", u"nhà", u"căn", u"tỷ", u"tỉ", u"lệ"});
+}
+
+// Drops the first word of text when it is `word` ("ngày 9/12": no second ngày).
+const char16_t *without_first_word(const char16_t *text, const char16_t *word) {
     const char16_t *p = text;
     while (*p == u' ') ++p;
     const char16_t *end = p;
     while (*end != 0 && *end != u' ') ++end;
-    const char16_t *w = word_before;
+    const char16_t *w = word;
     const char16_t *q = p;
     while (q != end && *w != 0 && *q == *w) {
         ++q;
@@ -239,8 +254,13 @@ const char16_t *choose_reading(const UtteranceItem *item, const char16_t *token)
             return g_norm_text;
         }
     }
-    if (read_date(token, g_norm_text) >= 0) {
-        const char16_t *reading = without_repeated_word(g_norm_text, before);
+    if (same_text(before, u"quý") && read_quarter(token, g_norm_text) >= 0) return g_norm_text;
+    // 24/7 is round the clock, unless it follows "ngày".
+    const bool dates = !numbers_follow(before) && !(same_text(token, u"24/7") && !same_text(before, u"ngày"));
+    if (dates && read_date(token, g_norm_text) >= 0) {
+        // Streets named after a date say it without "ngày" (đường 3/2).
+        const char16_t *repeated = is_one_of(before, {u"đường", u"phố"}) ? u"ngày" : before;
+        const char16_t *reading = without_first_word(g_norm_text, repeated);
         if (reading != g_norm_text) {
             char16_t rest[kNormTextCapacity];
             copy_text(reading, rest);
@@ -248,7 +268,7 @@ const char16_t *choose_reading(const UtteranceItem *item, const char16_t *token)
         }
         return g_norm_text;
     }
-    return read_token(token, g_norm_text) ? g_norm_text : nullptr;
+    return read_token(token, g_norm_text, dates) ? g_norm_text : nullptr;
 }
 
 // Remembers the token just read as the word before the next one.

@@ -84,6 +84,7 @@ struct ReaderDispatchTest : NormalizeTest {
             u"trăm", u"nghìn", u"linh", u"đồng", u"đê", u"âm", u"đến", u"ca", u"ra", u"ô", u"kê", u"tô", u"an",
             u"chấm", u"a", u"còng", u"con", u"trôn", u"cộng", u"ét", u"xin", u"chào", u"tôi", u"có", u"ích",
             u"giờ", u"phút", u"lít", u"phần", u"độ", u"xê", u"nhân", u"gi", u"meo", u"com", u"mốt", u"lăm",
+            u"quý", u"số", u"trang", u"đường", u"suộc", u"chéo", u"mở", u"cửa",
         };
         for (const char16_t *word : words) {
             char name[kUnitNameCapacity];
@@ -168,6 +169,17 @@ TEST_F(ReaderDispatchTest, TextInWordsOut) {
         {u"10:30", {"mười", "giờ", "ba", "mươi", "phút"}},
         {u"10-15", {"mười", "đến", "mười", "lăm"}},
         {u"1.000.000.000", {"một", "tỷ"}},
+        // The words before a number that looks like a date or a Roman numeral decide its reading.
+        {u"quý 4/2024", {"quý", "bốn", "năm", "hai", "nghìn", "không", "trăm", "hai", "tư"}},
+        {u"quý II", {"quý", "hai"}},
+        {u"4/2024", {"tháng", "tư", "năm", "hai", "nghìn", "không", "trăm", "hai", "tư"}},
+        {u"thế kỷ XI\u2013XII", {"thế", "kỷ", "mười", "một", "đến", "mười", "hai"}},
+        {u"Đường 3/2", {"Đường", "ba", "tháng", "hai"}},
+        {u"số 12/2020", {"số", "mười", "hai", "suộc", "chéo", "hai", "không", "hai", "không"}},
+        {u"trang 1/10", {"trang", "một", "suộc", "chéo", "một", "không"}},
+        {u"mở cửa 24/7", {"mở", "cửa", "hai", "tư", "suộc", "chéo", "bảy"}},
+        {u"ngày 24/7", {"ngày", "hai", "tư", "tháng", "bảy"}},
+        {u"24/7", {"hai", "tư", "suộc", "chéo", "bảy"}},
     };
     for (const Case &c : cases) EXPECT_EQ(words_of(c.text), c.words) << to_utf8(c.text);
 }

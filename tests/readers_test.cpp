@@ -160,9 +160,13 @@ const std::vector<Case> kRangeCases = {
     {u"5-10%", u"năm đến mười phần trăm"},
     {u"1.000-2.000", u"một nghìn đến hai nghìn"},
     {u"0-5", u"không đến năm"},
+    // Days before a date.
+    {u"10-12/12", u"mười đến mười hai tháng mười hai"},
+    {u"28-31/12/2025", u"hai tám đến ba mốt tháng mười hai năm hai nghìn không trăm hai lăm"},
     // Refused: not rising (a score such as 2-1), more than two ends, no number.
     {u"2-1", nullptr},   {u"5-5", nullptr},    {u"10-15-20", nullptr}, {u"a-5", nullptr},
-    {u"10-", nullptr},   {u"-10", nullptr},    {u"10\u201415", nullptr}, {u"10-15/2", nullptr},
+    {u"10-", nullptr},   {u"-10", nullptr},    {u"10\u201415", nullptr}, {u"12-10/12", nullptr},
+    {u"10-32/12", nullptr}, {u"100-120/12", nullptr}, {u"0-5/12", nullptr},
     {u"10-1.5", nullptr}, {u"10--15", nullptr}, {u"", nullptr},
 };
 
@@ -198,10 +202,15 @@ const std::vector<Case> kPerUnitCases = {
     {u"Đồng/Tháng", u"Đồng một Tháng"},
     {u"m/s", u"mét trên giây"},
     {u"triệu/tháng", u"triệu một tháng"},
+    {u"đồng/lượng", u"đồng một lượng"},
+    {u"tấn/ha", u"tấn trên héc ta"},
+    {u"đồng/kWh", u"đồng trên ki lô oát giờ"},
+    {u"lít/100km", u"lít trên một trăm ki lô mét"},
+    {u"đồng/USD", u"đồng một USD"},
     // Refused: the second part is no unit, more or fewer than two parts, a number that is none.
     {u"và/hoặc", nullptr}, {u"1/2", nullptr},   {u"a/b/c", nullptr},  {u"/năm", nullptr},
     {u"đồng/", nullptr},   {u"km/h2", nullptr}, {u"1.5km/h", nullptr}, {u"100/năm", nullptr},
-    {u"5a1/năm", nullptr}, {u"", nullptr},
+    {u"5a1/năm", nullptr}, {u"lít/100", nullptr}, {u"lít/100xyz", nullptr}, {u"đồng/1.5km", nullptr}, {u"", nullptr},
 };
 
 const std::vector<Case> kSymbolCases = {
@@ -213,7 +222,11 @@ const std::vector<Case> kSymbolCases = {
     {u"3×4", u"ba nhân bốn"},
     {u"10÷2", u"mười chia hai"},
     {u"5±0,1", u"năm cộng trừ không phẩy một"},
-    {u"×", nullptr}, {u"a×b", nullptr}, {u"3×", nullptr}, {u"≥a", nullptr}, {u"3+4", nullptr},
+    {u"3×4=12", u"ba nhân bốn bằng mười hai"},
+    {u"2×3÷6=1", u"hai nhân ba chia sáu bằng một"},
+    {u"5±1%", u"năm cộng trừ một phần trăm"},
+    {u"3×4=", u"ba nhân bốn bằng"},
+    {u"×", nullptr}, {u"a×b", nullptr}, {u"3×", nullptr}, {u"≥a", nullptr}, {u"3+4", nullptr}, {u"3=4", nullptr}, {u"3=4×", nullptr},
     {u"", nullptr},
 };
 
@@ -268,6 +281,8 @@ const std::vector<Case> kKeyCases = {
     {u"f24", u"ép hai tư"},
     {u"Ctrl", u"con trôn"},
     {u"PgDn", u"pết đao"},
+    {u"NVDA+T", u"en vi đi ây cộng ti"},
+    {u"Insert+F7", u"in xớt cộng ép bảy"},
     // Refused: no modifier first, an unknown or unfinished key, F0, F25.
     {u"S+Ctrl", nullptr},  {u"Ctrl+", nullptr}, {u"Ctrl+Foo", nullptr}, {u"F25", nullptr},
     {u"F0", nullptr},      {u"F05", nullptr},   {u"Ctrl+Sx", nullptr},  {u"A+B", nullptr},
@@ -279,6 +294,15 @@ TEST(Readers, Dates) {
     check_table(read_date, kDateCases);
     NormBuffer out;
     EXPECT_EQ(read_date(nullptr, out.text), -1);
+}
+
+TEST(Readers, QuartersAfterQuy) {
+    check_table(read_quarter, {
+        {u"4/2024", u"bốn năm hai nghìn không trăm hai tư"},
+        {u"1/1999", u"một năm một nghìn chín trăm chín chín"},
+        {u"5/2024", nullptr}, {u"0/2024", nullptr}, {u"4/24", nullptr}, {u"04/2024", nullptr}, {u"4/2024/1", nullptr},
+        {u"", nullptr},
+    });
 }
 
 TEST(Readers, Times) {
@@ -369,12 +393,19 @@ const RomanCase kRomanCases[] = {
     {u"IX", u"tập", u"", u"chín"},
     {u"XV", u"khóa", u"", u"mười lăm"},
     {u"V", u"quyển", u"", u"năm"},
+    {u"III", u"quý", u"", u"ba"},
+    {u"XI\u2013XII", u"kỷ", u"thế", u"mười một đến mười hai"},
+    {u"XIX-XX", u"kỷ", u"thế", u"mười chín đến hai mươi"},
+    {u"I-IV", u"thứ", u"", u"nhất đến bốn"},
+    {u"XXXVIII\u2013XXXIX", u"kỷ", u"thế", u"ba tám đến ba chín"},
     // Refused: no standard numeral, or no word that takes one.
     {u"IIII", u"chương", u"", nullptr}, {u"XL", u"chương", u"", nullptr},
     {u"XXXX", u"chương", u"", nullptr}, {u"VX", u"chương", u"", nullptr},
     {u"IIV", u"chương", u"", nullptr},  {u"iv", u"chương", u"", nullptr},
     {u"IV", u"anh", u"", nullptr},      {u"XX", u"kỷ", u"", nullptr},
     {u"XX", u"", u"", nullptr},         {u"", u"chương", u"", nullptr},
+    {u"XII\u2013XI", u"kỷ", u"thế", nullptr}, {u"XI\u2013", u"kỷ", u"thế", nullptr},
+    {u"XI\u2013XIIII", u"kỷ", u"thế", nullptr}, {u"XXXVIIII\u2013XXXIX", u"kỷ", u"thế", nullptr},
 };
 
 TEST(Readers, RomanNumeralsAfterTheWordsThatTakeThem) {

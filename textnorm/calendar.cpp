@@ -107,6 +107,23 @@ int read_date(const char16_t *token, char16_t out[kNormTextCapacity]) {
     return fill_format(out, kNormTextCapacity, u"ngày %s tháng %s năm %s", {day_text, month_text, year_text});
 }
 
+int read_quarter(const char16_t *token, char16_t out[kNormTextCapacity]) {
+    out[0] = 0;
+    if (token == nullptr) return -1;
+    const char16_t *p = token;
+    int digits = 0;
+    const int quarter = take_number(&p, 1, &digits);
+    if (quarter < 1 || quarter > 4 || *p != u'/') return -1;
+    ++p;
+    const int year = take_number(&p, 4, &digits);
+    if (digits != 4 || year < 1000 || *p != 0) return -1;
+    char16_t quarter_text[kNormTextCapacity];
+    char16_t year_text[kNormTextCapacity];
+    read_value(quarter, quarter_text);
+    read_value(year, year_text);
+    return fill_format(out, kNormTextCapacity, u"%s năm %s", {quarter_text, year_text});
+}
+
 int read_time(const char16_t *token, char16_t out[kNormTextCapacity]) {
     out[0] = 0;
     if (token == nullptr) return -1;

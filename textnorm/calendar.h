@@ -11,6 +11,10 @@
 // or -1 with an empty out.
 int read_date(const char16_t *token, char16_t out[kNormTextCapacity]);
 
+// A quarter and its year after "quý" (quý 4/2024): q/yyyy with q from 1 to 4, "%s năm %s".
+// Returns the length, or -1 with an empty out.
+int read_quarter(const char16_t *token, char16_t out[kNormTextCapacity]);
+
 // hh:mm, hh:mm:ss, 7h30, 7h, 19g30 (h or g, either case): "%s giờ", then "%s phút" unless the
 // minutes are 00 in a time without seconds, then "%s giây". Hours 0 to 23 (24 only as 24:00),
 // minutes and seconds of two digits, 00 to 59. Returns the length, or -1 with an empty out.

@@ -2,6 +2,7 @@
 #include "textnorm/quantity.h"
 
 #include "lexicon/ascii_form.h"
+#include "textnorm/calendar.h"
 #include "textnorm/char_names.h"
 #include "textnorm/decimal_reader.h"
 #include "textnorm/mixed_token.h"
@@ -90,24 +91,41 @@ const Currency *find_currency(const char16_t *folded) {
     return nullptr;
 }
 
-const MeasureUnit *find_measure(const char16_t *folded) {
-    for (const MeasureUnit &unit : measure_table)
-        if (same_text(folded, unit.abbreviation)) return &unit;
-    return nullptr;
-}
-
 // Words of time and count that a unit is given per: "đồng/lít", "lượt/ngày".
 const char16_t *const kPerWords[] = {
     u"giờ",  u"phút", u"giây", u"ngày", u"đêm",  u"tuần", u"tháng", u"quý",  u"năm",  u"người",
     u"khách", u"lượt", u"lần", u"chiếc", u"cái", u"con",  u"căn",   u"phòng", u"hộp", u"gói",
     u"thùng", u"chai", u"lon", u"bao",  u"tấn",  u"tạ",   u"yến",   u"cân",  u"ký",   u"kí",
     u"lít",  u"mét",  u"suất", u"vé",   u"ca",   u"buổi", u"trận",  u"bữa",  u"hộ",   u"cuốn",
-    u"quyển", u"bộ",  u"cây",  u"bình", u"lọ",   u"túi",  u"kiện",  u"sào",  u"thửa", u"học",
+    u"quyển", u"bộ",  u"cây",  u"bình", u"lọ",   u"túi",  u"kiện",  u"sào",  u"thửa", u"lượng",
+    u"chỉ",
 };
+
+// Units of measurement that the measure table lacks but that often follow a slash.
+const MeasureUnit kMoreMeasures[] = {
+    {u"g", u"gam"}, {u"mg", u"mi li gam"}, {u"ha", u"héc ta"}, {u"kwh", u"ki lô oát giờ"}, {u"kw", u"ki lô oát"},
+};
+
+const MeasureUnit *find_measure(const char16_t *folded) {
+    for (const MeasureUnit &unit : measure_table)
+        if (same_text(folded, unit.abbreviation)) return &unit;
+    for (const MeasureUnit &unit : kMoreMeasures)
+        if (same_text(folded, unit.abbreviation)) return &unit;
+    return nullptr;
+}
+
+// Currencies that a price is given per (an exchange rate, đồng/USD), read by the word reader.
+const char16_t *const kPerCurrencies[] = {u"usd", u"eur", u"euro"};
 
 bool is_per_word(const char16_t *folded) {
     for (const char16_t *word : kPerWords)
         if (same_text(folded, word)) return true;
+    return false;
+}
+
+bool is_per_currency(const char16_t *folded) {
+    for (const char16_t *code : kPerCurrencies)
+        if (same_text(folded, code)) return true;
     return false;
 }
 
@@ -137,7 +155,23 @@ bool read_unit_part(const char16_t *part, bool denominator, WordReader read_word
         fill_format(out, kNormTextCapacity, u"%s", {unit->reading});
         return true;
     }
+    if (denominator && is_digit(part[0])) {
+        // A measure with its number: lít/100km.
+        NumberAndRest parts;
+        if (!split_number(part, &parts) || !fold_copy(parts.rest, nullptr, folded)) return false;
+        const MeasureUnit *unit = find_measure(folded);
+        if (unit == nullptr) return false;
+        char16_t number[kNormTextCapacity];
+        read_numeric(parts.number, number);
+        *is_measure = true;
+        fill_format(out, kNormTextCapacity, u"%s %s", {number, unit->reading});
+        return true;
+    }
     if (denominator) {
+        if (is_per_currency(folded)) {
+            read_word(part, out);
+            return true;
+        }
         if (!is_per_word(folded)) return false;
         fill_format(out, kNormTextCapacity, u"%s", {part});
         return true;
@@ -180,6 +214,20 @@ int read_range(const char16_t *token, WordReader read_word, char16_t out[kNormTe
     const char16_t dash = first.rest[0];
     if (dash != u'-' && dash != u'–') return -1;
     const char16_t *second_text = first.rest + 1;
+    char16_t from[kNormTextCapacity];
+    char16_t to[kNormTextCapacity];
+    // Days before a date: 10-12/12 is "mười đến mười hai tháng mười hai".
+    if (read_date(second_text, to) >= 0 && is_number(first.number) && wide_length(first.number) <= 2) {
+        const char16_t *date = to;
+        while (*date == u' ') ++date;
+        while (*date != 0 && *date != u' ') ++date;  // past "ngày"
+        const int first_day = static_cast<int>(numeric_value(first.number));
+        int second_day = 0;
+        for (const char16_t *p = second_text; is_digit(*p); ++p) second_day = second_day * 10 + (*p - u'0');
+        if (first_day < 1 || first_day >= second_day) return out[0] = 0, -1;
+        read_numeric(first.number, from);
+        return fill_format(out, kNormTextCapacity, u"%s đến %s", {from, date});
+    }
     NumberAndRest second;
     if (!split_number(second_text, &second)) return -1;
     // The second end may carry a unit of letters or a percent sign, nothing else.
@@ -188,8 +236,6 @@ int read_range(const char16_t *token, WordReader read_word, char16_t out[kNormTe
         if (!((c >= u'a' && c <= u'z') || c == u'%' || c == u'°')) return -1;
     }
     if (!(numeric_value(first.number) < numeric_value(second.number))) return -1;
-    char16_t from[kNormTextCapacity];
-    char16_t to[kNormTextCapacity];
     read_numeric(first.number, from);
     read_word(second_text, to);
     return fill_format(out, kNormTextCapacity, u"%s đến %s", {from, to});
@@ -272,11 +318,25 @@ int read_symbol_expression(const char16_t *token, WordReader read_word, char16_t
         read_word(token + 1, rest);
         return fill_format(out, kNormTextCapacity, u"%s %s", {name, rest});
     }
-    NumberAndRest first;
-    if (!split_number(token, &first) || !is_expression_sign(first.rest[0]) || !is_digit(first.rest[1])) return -1;
-    char16_t left[kNormTextCapacity];
-    read_numeric(first.number, left);
-    spell_char(first.rest, name);
-    read_word(first.rest + 1, rest);
-    return fill_format(out, kNormTextCapacity, u"%s %s %s", {left, name, rest});
+    // Numbers joined by signs, an equals sign among them (3×4=12); at least one sign of the table.
+    NumberAndRest part;
+    if (!split_number(token, &part)) return -1;
+    int used = read_numeric(part.number, out);
+    bool named = false;
+    const char16_t *p = part.rest;
+    while ((is_expression_sign(*p) || *p == u'=') && is_digit(p[1])) {
+        named = named || is_expression_sign(*p);
+        spell_char(p, name);
+        if (!split_number(p + 1, &part)) return out[0] = 0, -1;
+        char16_t number[kNormTextCapacity];
+        read_numeric(part.number, number);
+        used += fill_format(out + used, static_cast<size_t>(kNormTextCapacity - used), u" %s %s", {name, number});
+        p = part.rest;
+    }
+    if (!named) return out[0] = 0, -1;
+    if (*p != 0) {
+        read_word(p, rest);
+        used += fill_format(out + used, static_cast<size_t>(kNormTextCapacity - used), u" %s", {rest});
+    }
+    return used;
 }
