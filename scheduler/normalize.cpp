@@ -120,18 +120,18 @@ int read_hyphenated(const char16_t *token, char16_t out[kNormTextCapacity]) {
     for (;;) {
         int n = 0;
         while (*p != 0 && *p != u'-') {
-            if (n == kMaxSyllableChars) return out[0] = 0, -1;
+            if (n == kMaxSyllableChars) return refuse(out);
             part[n++] = *p++;
         }
         part[n] = 0;
-        if (n == 0 || !is_known_loan_syllable(part)) return out[0] = 0, -1;
+        if (n == 0 || !is_known_loan_syllable(part)) return refuse(out);
         if (!is_known_unit(part)) part[0] = u'c';
         used += fill_format(out + used, static_cast<size_t>(kNormTextCapacity - used), u" %s", {part});
         ++parts;
         if (*p == 0) break;
         ++p;
     }
-    if (parts < 2) return out[0] = 0, -1;
+    if (parts < 2) return refuse(out);
     return used;
 }
 

@@ -96,17 +96,17 @@ int read_keys(const char16_t *token, char16_t out[kNormTextCapacity]) {
         while (end < length && token[end] != u'+') ++end;
         if (end == start) end = start + 1;
         const bool last = end >= length;
-        if (read_key(token + start, end - start, last, reading) < 0) return out[0] = 0, -1;
+        if (read_key(token + start, end - start, last, reading) < 0) return refuse(out);
         if (first) {
             const KeyName *key = find_key(token + start, end - start);
-            if (key == nullptr || !key->modifier) return out[0] = 0, -1;
+            if (key == nullptr || !key->modifier) return refuse(out);
         }
         used += fill_format(out + used, static_cast<size_t>(kNormTextCapacity - used), first ? u"%s" : u" cộng %s",
                             {reading});
         first = false;
         if (last) break;
         start = end + 1;
-        if (start >= length) return out[0] = 0, -1;  // a shortcut that ends in "+"
+        if (start >= length) return refuse(out);  // a shortcut that ends in "+"
     }
     return used;
 }

@@ -17,6 +17,12 @@ constexpr char16_t kPauseWord[] = u",";
 // the voice speaks it as it is. The dispatch gives one to the readers that read a token by parts.
 using WordReader = int (*)(const char16_t *word, char16_t out[kNormTextCapacity]);
 
+// How a reader refuses a token it began to write: out becomes empty, and the result is -1.
+inline int refuse(char16_t *out) {
+    out[0] = 0;
+    return -1;
+}
+
 // Length of a terminated wide text; a null text has length 0.
 size_t wide_length(const char16_t *text);
 

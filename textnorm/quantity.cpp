@@ -224,7 +224,7 @@ int read_range(const char16_t *token, WordReader read_word, char16_t out[kNormTe
         const int first_day = static_cast<int>(numeric_value(first.number));
         int second_day = 0;
         for (const char16_t *p = second_text; is_digit(*p); ++p) second_day = second_day * 10 + (*p - u'0');
-        if (first_day < 1 || first_day >= second_day) return out[0] = 0, -1;
+        if (first_day < 1 || first_day >= second_day) return refuse(out);
         read_numeric(first.number, from);
         return fill_format(out, kNormTextCapacity, u"%s đến %s", {from, date});
     }
@@ -327,13 +327,13 @@ int read_symbol_expression(const char16_t *token, WordReader read_word, char16_t
     while ((is_expression_sign(*p) || *p == u'=') && is_digit(p[1])) {
         named = named || is_expression_sign(*p);
         spell_char(p, name);
-        if (!split_number(p + 1, &part)) return out[0] = 0, -1;
+        if (!split_number(p + 1, &part)) return refuse(out);
         char16_t number[kNormTextCapacity];
         read_numeric(part.number, number);
         used += fill_format(out + used, static_cast<size_t>(kNormTextCapacity - used), u" %s %s", {name, number});
         p = part.rest;
     }
-    if (!named) return out[0] = 0, -1;
+    if (!named) return refuse(out);
     if (*p != 0) {
         read_word(p, rest);
         used += fill_format(out + used, static_cast<size_t>(kNormTextCapacity - used), u" %s", {rest});

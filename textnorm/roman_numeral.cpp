@@ -94,8 +94,7 @@ int read_roman_numeral(const char16_t *token, const char16_t *word_before, const
     const int value = roman_numeral_value(token);
     if (value < 0) {
         const int length = read_roman_range(token, word_before, out);
-        if (length < 0) out[0] = 0;
-        return length;
+        return length < 0 ? refuse(out) : length;
     }
     return read_value(value, word_before, out);
 }
