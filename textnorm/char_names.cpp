@@ -122,6 +122,8 @@ const CharName symbol_name_table[kSymbolNameTableRows] = {
 };
 
 char16_t fold_letter(char16_t c) {
+    // Every capital of the letter table lies above U+00BF.
+    if (c < 0x00C0) return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
     for (const LetterRow &row : letter_table) {
         if (row.capital_letter == c) return row.small_letter;
     }

@@ -90,7 +90,8 @@ int read_roman_range(const char16_t *token, const char16_t *word_before, char16_
 int read_roman_numeral(const char16_t *token, const char16_t *word_before, const char16_t *two_before,
                        char16_t out[kNormTextCapacity]) {
     out[0] = 0;
-    if (token == nullptr || !takes_roman_numeral(word_before, two_before)) return -1;
+    if (token == nullptr || (token[0] != u'I' && token[0] != u'V' && token[0] != u'X')) return -1;
+    if (!takes_roman_numeral(word_before, two_before)) return -1;
     const int value = roman_numeral_value(token);
     if (value < 0) {
         const int length = read_roman_range(token, word_before, out);
