@@ -57,11 +57,12 @@ const struct {
                u"091234567 0912 345 678 9"},
     {"money_units", u"1.000.000.000.000 \u0111\u1ed3ng -5 \u22123,5 $100 US$5 \u20ac20 100.000\u0111 50\u20ab "
                     u"100VN\u0110 100.000 \u0111 \u0111\u1ed3ng/l\u00edt %/n\u0103m 100km/h 25\u00b0C -5\u00b0C "
-                    u"\u22655 \u00b15% 3\u00d74 \u00bd \u00a9 \u2192"},
+                    u"\u22655 \u00b15% 3\u00d74 \u00bd \u00a9 \u2192 l\u00edt/100km \u0111\u1ed3ng/USD 3\u00d74=12"},
     {"words_around", u"th\u1ebf k\u1ef7 XX, Ch\u01b0\u01a1ng IV, l\u1ea7n th\u1ee9 IV, IIII SN 1990 "
-                     u"H\u0110ND S\u0110T ka-ra-\u00f4-k\u00ea \u00f4-t\u00f4 ba-hai-ta"},
+                     u"H\u0110ND S\u0110T ka-ra-\u00f4-k\u00ea \u00f4-t\u00f4 ba-hai-ta "
+                     u"qu\u00fd 4/2024 qu\u00fd III k\u1ef7 XI\u2013XII s\u1ed1 12/2020 \u0111\u01b0\u1eddng 3/2 24/7 ng\u00e0y 10-12/12"},
     {"addresses_keys", u"vnexpress.net an@gmail.com https://www.google.com/search?q=abc http://a.vn:8080/ "
-                       u"Ctrl+S Alt+F4 Ctrl+Shift+Esc Ctrl++ Esc F12"},
+                       u"Ctrl+S Alt+F4 Ctrl+Shift+Esc Ctrl++ Esc F12 NVDA+T Insert+F7"},
 };
 
 struct UnitSeed {
