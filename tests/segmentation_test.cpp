@@ -82,6 +82,35 @@ TEST(Segmentation, ItemsOfTexts) {
     for (const SegmentCase &c : cases) EXPECT_EQ(segment(c.text).items, c.items) << "text: " << to_utf8(c.text);
 }
 
+// The three mark sets: the ASCII marks, the typographic quotes in both opening and closing, the
+// ellipsis among the sentence-final marks and the dashes among the closing ones.
+TEST(Segmentation, MarkSets) {
+    struct MarkCase {
+        char16_t mark;
+        bool opening;
+        bool closing;
+        bool sentence_final;
+    };
+    const MarkCase cases[] = {
+        {u'(', true, false, false},      {u'"', true, true, false},        {u'{', true, false, false},
+        {u'\'', true, true, false},      {u'[', true, false, false},       {u',', false, true, false},
+        {u';', false, true, true},       {u':', false, true, false},       {u')', false, true, false},
+        {u'}', false, true, false},      {u']', false, true, false},       {u'.', false, false, true},
+        {u'!', false, false, true},      {u'?', false, false, true},       {u'\u201c', true, true, false},
+        {u'\u201d', true, true, false},  {u'\u2018', true, true, false},   {u'\u2019', true, true, false},
+        {u'\u00ab', true, true, false},  {u'\u00bb', true, true, false},   {u'\u2039', true, true, false},
+        {u'\u203a', true, true, false},  {u'\u2026', false, false, true},  {u'\u2013', false, true, false},
+        {u'\u2014', false, true, false}, {u'-', false, false, false},      {u'\u201e', false, false, false},
+        {u'\u00a0', false, false, false}, {u'a', false, false, false},     {u'\u2212', false, false, false},
+    };
+    for (const MarkCase &c : cases) {
+        SCOPED_TRACE(to_utf8(std::u16string(1, c.mark)));
+        EXPECT_EQ(is_opening_mark(c.mark), c.opening);
+        EXPECT_EQ(is_closing_mark(c.mark), c.closing);
+        EXPECT_EQ(is_sentence_final_mark(c.mark), c.sentence_final);
+    }
+}
+
 // Quotation marks of typeset text, the ellipsis and the dashes.
 TEST(Segmentation, TypographicMarks) {
     const SegmentCase cases[] = {
