@@ -68,9 +68,18 @@ bool lookup_position_zero(const char16_t *word, char (&name)[kUnitNameCapacity],
     *has_form = false;
     *syllable_length = 0;
     size_t length = 0;
+    size_t letters = 0;
+    bool ascii = true;
     while (word && word[length] != 0) {
-        if (++length > static_cast<size_t>(kMaxSyllableChars)) return false;
+        const char16_t c = word[length];
+        if (++length > static_cast<size_t>(kMaxSyllableAsciiChars)) return false;
+        ascii = ascii && c < 0x80;
+        letters += (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
     }
+    // A syllable has at most 7 letters. Written in AsciiForm, as the dictionaries' readings are,
+    // its quality and tone signs come on top ("tru(o(`ng" has 9 characters, 6 of them letters).
+    if (length > static_cast<size_t>(kMaxSyllableChars) && !(ascii && letters <= static_cast<size_t>(kMaxSyllableChars)))
+        return false;
     // A word with no 8-bit form asks for ".0", which no voice holds.
     *has_form = syllable_ascii(word, name, kUnitNameCapacity - 2);
     if (!*has_form) name[0] = 0;

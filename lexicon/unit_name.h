@@ -6,10 +6,13 @@
 
 #include <cstddef>
 
-// Words longer than this are never one syllable of the voice.
+// Words longer than this are never one syllable of the voice, unless they are written in
+// AsciiForm: then only their letters count, the signs after them do not.
 constexpr int kMaxSyllableChars = 7;
+// Longest AsciiForm of a syllable: three characters per letter.
+constexpr int kMaxSyllableAsciiChars = 3 * kMaxSyllableChars;
 // Room for a unit name: three AsciiForm characters per letter, ".", the digit, the terminator.
-constexpr int kUnitNameCapacity = 3 * kMaxSyllableChars + 3;
+constexpr int kUnitNameCapacity = kMaxSyllableAsciiChars + 3;
 
 // The voice file cannot name the long o of "xoong" or "soóc": its loader reads a stored "oo" as
 // "o)" (ô). Such a syllable is named with its second o as a capital, which the loader keeps and

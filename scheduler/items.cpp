@@ -21,15 +21,32 @@ UtteranceItem *append_item(ItemKind kind, const char16_t *source, int32_t length
     return item;
 }
 
-UtteranceItem *insert_word_after(UtteranceItem *after, std::u16string text) {
-    auto *item = new (std::nothrow) UtteranceItem;
-    if (!item) return nullptr;
-    item->norm_text = std::move(text);
+namespace {
+
+UtteranceItem *link_after(UtteranceItem *after, UtteranceItem *item) {
     item->next = after->next;
     after->next = item;
     ItemList &items = item_list();
     if (items.tail == after) items.tail = item;
     return item;
+}
+
+}  // namespace
+
+UtteranceItem *insert_word_after(UtteranceItem *after, std::u16string text) {
+    auto *item = new (std::nothrow) UtteranceItem;
+    if (!item) return nullptr;
+    item->norm_text = std::move(text);
+    return link_after(after, item);
+}
+
+UtteranceItem *insert_mark_after(UtteranceItem *after, ItemKind kind, const char16_t *source) {
+    auto *item = new (std::nothrow) UtteranceItem;
+    if (!item) return nullptr;
+    item->kind = kind;
+    item->source = source;
+    item->length = 1;
+    return link_after(after, item);
 }
 
 UtteranceItem *current_item() { return item_list().cursor; }

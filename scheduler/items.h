@@ -51,6 +51,9 @@ ItemList &item_list();
 UtteranceItem *append_item(ItemKind kind, const char16_t *source, int32_t length);
 // Inserts a word holding `text` right after `after`; returns it, or null when memory runs out.
 UtteranceItem *insert_word_after(UtteranceItem *after, std::u16string text);
+// Inserts a mark item of that kind spanning `source` (one character) right after `after`; returns
+// it, or null when memory runs out.
+UtteranceItem *insert_mark_after(UtteranceItem *after, ItemKind kind, const char16_t *source);
 UtteranceItem *current_item();
 // Moves the cursor on and frees every item before it.
 void advance_cursor();

@@ -8,6 +8,11 @@
 // item after it for every further word of the reading.
 void normalize_item(UtteranceItem *item);
 
+// Forgets the words read before: called before the words of a new text are normalized, since a
+// word is known to follow the one read before it only by the item that came after that one.
+void reset_reading_context();
+
 // Cuts `text` at spaces into the item and new word items after it. Keeps the item's
-// text when `text` holds no word.
+// text when `text` holds no word. A lone comma among the words is a pause: it becomes a
+// closing-mark item.
 void split_into_items(UtteranceItem *item, const char16_t *text);

@@ -1,6 +1,7 @@
 // Segmentation of a request into utterance items, one token at a time, just ahead of rendering.
 #include "scheduler/segmentation.h"
 
+#include "lexicon/compose.h"
 #include "scheduler/normalize.h"
 
 namespace {
@@ -10,15 +11,45 @@ const char16_t kAddedFullStop[] = u".";
 
 bool is_token_separator(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
 
-}  // namespace
-
-bool is_opening_mark(char16_t c) { return c == u'(' || c == u'"' || c == u'{' || c == u'\'' || c == u'['; }
-
-bool is_closing_mark(char16_t c) {
-    return c == u',' || c == u'"' || c == u';' || c == u':' || c == u')' || c == u'}' || c == u'\'' || c == u']';
+// Typographic quotation marks and guillemets. Languages pair them differently (“…”, »…«), so
+// each one opens at a token's start and closes at its end, as the ASCII quotes do.
+bool is_typographic_quote(char16_t c) {
+    return c == u'\u201C' || c == u'\u201D' || c == u'\u2018' || c == u'\u2019' || c == u'\u00AB' ||
+           c == u'\u00BB' || c == u'\u2039' || c == u'\u203A';
 }
 
-bool is_sentence_final_mark(char16_t c) { return c == u'.' || c == u'!' || c == u'?' || c == u';'; }
+// The en dash and the em dash between words: a pause, like a comma.
+bool is_dash(char16_t c) { return c == u'\u2013' || c == u'\u2014'; }
+
+// Marks that end a sentence even when a quote or a bracket follows them ("Anh đi đâu?”).
+bool ends_sentence_before_closer(char16_t c) { return c == u'!' || c == u'?' || c == u'\u2026'; }
+
+// True when the token just read ended the line. A line that does not end in a sentence-final mark
+// gets a full stop, unless the token's own sentence end stood inside its closing marks.
+bool ends_line(const char16_t **pos, char16_t last_in_line, bool sentence_ended) {
+    // Trailing white space (the carriage return of a CRLF line) still ends the line here.
+    const char16_t *rest = *pos;
+    while (is_token_separator(*rest)) ++rest;
+    if (*rest != 0) return false;
+    *pos = rest;
+    if (!sentence_ended && !is_sentence_final_mark(last_in_line)) append_item(ItemKind::SentenceEnd, kAddedFullStop, 1);
+    return true;
+}
+
+}  // namespace
+
+bool is_opening_mark(char16_t c) {
+    return c == u'(' || c == u'"' || c == u'{' || c == u'\'' || c == u'[' || is_typographic_quote(c);
+}
+
+bool is_closing_mark(char16_t c) {
+    return c == u',' || c == u'"' || c == u';' || c == u':' || c == u')' || c == u'}' || c == u'\'' || c == u']' ||
+           is_typographic_quote(c) || is_dash(c);
+}
+
+bool is_sentence_final_mark(char16_t c) {
+    return c == u'.' || c == u'!' || c == u'?' || c == u';' || c == u'\u2026';
+}
 
 const char16_t *next_token(const char16_t **pos, int32_t *length) {
     const char16_t *p = *pos;
@@ -40,6 +71,12 @@ bool segment_token(const char16_t **pos) {
     if (!p) return false;
     const char16_t last_in_line = p[n - 1];
 
+    // A dash standing alone between words is a pause, not a word to spell.
+    if (n == 1 && is_dash(*p)) {
+        append_item(ItemKind::ClosingMark, p, 1);
+        return !ends_line(pos, last_in_line, false);
+    }
+
     while (n >= 2 && is_opening_mark(*p)) {
         append_item(ItemKind::OpeningMark, p, 1);
         ++p;
@@ -56,24 +93,27 @@ bool segment_token(const char16_t **pos) {
         --q;
         --n;
     }
+    const char16_t *first_closer = nullptr;
     while (n >= 2 && is_closing_mark(*q)) {
         append_item(ItemKind::ClosingMark, q, 1);
+        first_closer = q;
         --q;
         --n;
+    }
+    // "đâu?”" and "lại.”": the sentence ended inside the closing marks. A full stop before an
+    // ASCII closer stays in its word, as it always has.
+    if (first_closer && !pending_end) {
+        const bool typographic_closer = is_typographic_quote(*first_closer);
+        while (n >= 2 && (ends_sentence_before_closer(*q) || (typographic_closer && *q == u'.'))) {
+            pending_end = q;
+            --q;
+            --n;
+        }
     }
     if (pending_end) append_item(ItemKind::SentenceEnd, pending_end, 1);
 
     if (word) word->length = n;
-
-    // Trailing white space (the carriage return of a CRLF line) still ends the line here.
-    const char16_t *rest = *pos;
-    while (is_token_separator(*rest)) ++rest;
-    if (*rest == 0) {
-        *pos = rest;
-        if (!is_sentence_final_mark(last_in_line)) append_item(ItemKind::SentenceEnd, kAddedFullStop, 1);
-        return false;
-    }
-    return true;
+    return !ends_line(pos, last_in_line, pending_end != nullptr);
 }
 
 namespace {
@@ -97,14 +137,15 @@ bool start_line(TextReader &reader) {
     while (*p == u'\n') ++p;
     reader.next = *p == 0 ? nullptr : p;
     reader.last_line = reader.next == nullptr;
+    compose_text(line);  // only ever shortens the line, so the next one is where it was
     reader.line = line;
     return true;
 }
 
-// Copies the span of every word among the new items into its normalized text and normalizes
+// Copies the span of every word from `item` up to `end` into its normalized text and normalizes
 // it; the items that normalization inserts are not visited again.
-void normalize_items_from(UtteranceItem *item) {
-    while (item) {
+void normalize_items(UtteranceItem *item, const UtteranceItem *end) {
+    while (item && item != end) {
         UtteranceItem *following = item->next;
         if (item->kind == ItemKind::Word) {
             item->norm_text.assign(item->source, static_cast<size_t>(item->length));
@@ -114,19 +155,30 @@ void normalize_items_from(UtteranceItem *item) {
     }
 }
 
-// Gives every item from `item` on its position code, as far as the item after a word is known.
-void assign_position_codes(TextReader &reader, UtteranceItem *item, bool text_done) {
-    reader.position_pending = false;
-    for (; item; item = item->next) {
+// Normalizes the `count` oldest tokens that wait. The items a token's normalization inserts stand
+// before the next token's first item, so the tokens' bounds stay where they were.
+void normalize_waiting(TextReader &reader, int count) {
+    for (int i = 0; i < count; ++i) {
+        const UtteranceItem *end = i + 1 < reader.waiting_count ? reader.waiting[i + 1] : nullptr;
+        normalize_items(reader.waiting[i], end);
+    }
+    for (int i = count; i < reader.waiting_count; ++i) reader.waiting[i - count] = reader.waiting[i];
+    reader.waiting_count -= count;
+}
+
+// Gives the items from the first one without a position their position codes, up to the first
+// token that waits to be normalized and as far as the item after a word is known.
+void assign_position_codes(TextReader &reader, bool text_done) {
+    const UtteranceItem *end = reader.waiting_count > 0 ? reader.waiting[0] : nullptr;
+    UtteranceItem *item = reader.unpositioned;
+    for (; item && item != end; item = item->next) {
         const bool is_word = item->kind == ItemKind::Word;
-        if (is_word && !item->next && !text_done) {
-            reader.position_pending = true;  // the next token decides
-            return;
-        }
+        if (is_word && !item->next && !text_done) break;  // the next token decides
         item->position = is_word ? word_position(reader.previous_is_word, item->next && item->next->kind == ItemKind::Word)
                                  : NotWord;
         reader.previous_is_word = is_word;
     }
+    reader.unpositioned = item;
 }
 
 }  // namespace
@@ -134,13 +186,12 @@ void assign_position_codes(TextReader &reader, UtteranceItem *item, bool text_do
 void start_reading(TextReader &reader, char16_t *text) {
     reader = TextReader{};
     reader.next = text && text[0] != 0 ? text : nullptr;
+    reset_reading_context();  // the words read before belong to another text
 }
 
 bool reading_done(const TextReader &reader) { return !reader.next && !reader.line; }
 
-bool item_is_ready(const TextReader &reader, const UtteranceItem *item) {
-    return item && !(reader.position_pending && item == item_list().tail);
-}
+bool item_is_ready(const TextReader &reader, const UtteranceItem *item) { return item && item != reader.unpositioned; }
 
 bool read_ahead(TextReader &reader) {
     ItemList &list = item_list();
@@ -149,21 +200,29 @@ bool read_ahead(TextReader &reader) {
         if (!reader.line && !start_line(reader)) break;
         UtteranceItem *before = list.tail;
         const bool line_goes_on = segment_token(&reader.line);
+        UtteranceItem *first_new = before ? before->next : list.head;
+        if (first_new) {
+            reader.waiting[reader.waiting_count++] = first_new;
+            if (!reader.unpositioned) reader.unpositioned = first_new;
+        }
         if (!line_goes_on) {
             UtteranceItem *last = list.tail;
             if (last && last != before && last->kind == ItemKind::SentenceEnd && last->source == kAddedFullStop)
                 last->added_full_stop = true;
-            if (UtteranceItem *line_end = append_item(ItemKind::LineEnd, nullptr, 0))
+            if (UtteranceItem *line_end = append_item(ItemKind::LineEnd, nullptr, 0)) {
                 line_end->ends_request = reader.last_line;
+                if (!reader.unpositioned) reader.unpositioned = line_end;
+            }
             reader.line = nullptr;
+        } else if (reader.waiting_count <= kReadAheadTokens) {
+            continue;  // the oldest token's words may still look at more of the line
         }
-        UtteranceItem *first_new = before ? before->next : list.head;
-        if (!first_new) continue;  // memory ran out
-        normalize_items_from(first_new);
-        assign_position_codes(reader, reader.position_pending ? before : first_new, reading_done(reader));
+        // A line's tokens are all normalized at its end: no reader looks past a line end.
+        normalize_waiting(reader, line_goes_on ? 1 : reader.waiting_count);
+        assign_position_codes(reader, reading_done(reader));
         return true;
     }
-    if (reader.position_pending) assign_position_codes(reader, list.tail, true);
+    if (reader.unpositioned) assign_position_codes(reader, true);
     return false;
 }
 

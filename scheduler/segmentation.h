@@ -1,21 +1,29 @@
 // Cutting a request's text into lines, tokens, mark items and word items, normalizing every
 // word and giving each word its position in its run. A request is read one token at a time, just
-// ahead of rendering: the items of a token are appended and its words normalized, and a word gets
-// its position once the item after it is known. Runs of words never cross a line end, so the
-// positions are those of reading the whole text first.
+// ahead of rendering: each line is composed (decomposed letters and marks joined), the items of a
+// token are appended, its words are normalized once the few tokens after it on the line are
+// known (some readers look at them), and a word gets its position once the item after it is
+// known. Runs of words never cross a line end, so the positions are those of reading the whole
+// text first.
 #pragma once
 
 #include <atomic>
 
 #include "scheduler/items.h"
 
+// How many tokens of a line are cut into items before the oldest of them is normalized: a phone
+// number written in groups, or "SN" before a year, is read by looking at the tokens after it.
+constexpr int kReadAheadTokens = 6;
+
 // Where the reading of a text stands. The text is cut into lines in place as they are reached.
 struct TextReader {
     char16_t *next = nullptr;          // the first character not yet cut into a line; null at the end
     const char16_t *line = nullptr;    // the read position in the current line; null between lines
     bool last_line = false;            // the current line is the text's last
-    bool previous_is_word = false;     // whether the item before the first one without a position is a word
-    bool position_pending = false;     // the list's tail is a word whose position waits for the next item
+    bool previous_is_word = false;     // whether the item before `unpositioned` is a word
+    UtteranceItem *unpositioned = nullptr;  // the first item with no position yet; null when all have one
+    UtteranceItem *waiting[kReadAheadTokens + 1] = {};  // first items of the line's tokens not yet normalized
+    int waiting_count = 0;
     const std::atomic<bool> *stop_reading = nullptr;  // when set, reading ends early (the speech was cancelled)
 };
 

@@ -42,7 +42,8 @@ TEST(CharNames, Readings) {
         {u"'", u"nháy đơn"},
         {u"7", u"bảy"},
         {u"Ç", u"Ç"},
-        {u"€", u"€"},
+        {u"€", u"ơ rô"},
+        {u"\u2120", u"\u2120"},  // the service mark has no name
         // Only the first character is read.
         {u"abc", u"a"},
         {u"", u""},

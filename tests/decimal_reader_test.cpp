@@ -26,9 +26,9 @@ TEST(DecimalReader, Readings) {
         {u"1,1.000", u"một phẩy một nghìn "},
         {u"12,000000", u"mười hai phẩy "},
         {u"009009009009,009009009009",
-         u"không trăm không chín tỷ không trăm không chín triệu không trăm không chín nghìn "
-         u"không trăm không chín phẩy không trăm không chín tỷ không trăm không chín triệu "
-         u"không trăm không chín nghìn không trăm không chín"},
+         u"không trăm không chín tỷ không trăm linh chín triệu không trăm linh chín nghìn "
+         u"không trăm linh chín phẩy không trăm không chín tỷ không trăm linh chín triệu "
+         u"không trăm linh chín nghìn không trăm linh chín"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(quote_wide(c.token));

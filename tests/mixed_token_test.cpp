@@ -104,9 +104,10 @@ TEST(MixedToken, SpellingStopsAt2028Characters) {
 // The longest number reading in front of a spelled rest passes the buffer; the text is cut
 // after the last whole word that fits.
 TEST(MixedToken, NumberAndSpelledRestAreCutAtAWordBoundary) {
-    const std::u16string group = u"không trăm không chín";
+    const std::u16string leading = u"không trăm không chín";
+    const std::u16string group = u"không trăm linh chín";
     const std::u16string number =
-        group + u" tỷ " + group + u" triệu " + group + u" nghìn " + group;
+        leading + u" tỷ " + group + u" triệu " + group + u" nghìn " + group;
     const std::u16string full =
         number + u" phẩy " + number + u" " + repeated(u" vê đúp", 289);
     ASSERT_GT(full.size(), static_cast<size_t>(kNormTextCapacity - 1));

@@ -5,6 +5,9 @@
 
 #include <string>
 
+#include "support/test_voice.h"
+#include "voice/voice_file.h"
+
 namespace {
 
 struct NameCase {
@@ -61,6 +64,27 @@ TEST(UnitName, NameThatDoesNotFitIsRefused) {
     char name[6];
     EXPECT_EQ(make_unit_name(u"xin", 0, name, sizeof name), 0);
     EXPECT_EQ(make_unit_name(u"nghiêng", 0, name, sizeof name), -1);
+}
+
+// Dictionary readings are AsciiForm: a syllable of seven letters or fewer is known however many
+// signs it carries; any other word of more than seven characters never is.
+TEST(UnitName, AsciiFormSyllablesCountTheirLettersOnly) {
+    ScratchDir dir;
+    ASSERT_EQ(voice_select(build_test_voice(dir, {"tru(o(`ng", "nghie)~ng", "xin"}).c_str()), 0);
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(is_known_unit(u"tru(o(`ng"));
+    EXPECT_TRUE(is_known_unit(u"trường"));
+    EXPECT_TRUE(is_known_unit(u"nghie)~ng"));
+    EXPECT_TRUE(is_known_unit(u"NGHIE)~NG"));
+    EXPECT_FALSE(is_known_unit(u"xinxinxin"));  // nine letters
+    EXPECT_FALSE(is_known_unit(u"tru(o(`ngg"));
+    EXPECT_FALSE(is_known_unit(u"trường\u0301\u0301"));  // not ASCII
+    EXPECT_FALSE(is_known_unit(u"a'"));  // longer than any AsciiForm
+    char name[kUnitNameCapacity];
+    EXPECT_EQ(known_unit_name(u"tru(o(`ng", 2, name, sizeof name), 0);
+    EXPECT_STREQ(name, "tru(o(`ng.2");
+    testing::internal::GetCapturedStdout();
+    voice_release_current();
 }
 
 TEST(UnitName, WithoutAVoiceNoWordIsKnown) {

@@ -94,7 +94,36 @@ const CharName char_name_table[kCharNameTableRows] = {
     {u'…', u"ba chấm"},
 };
 
+const CharName symbol_name_table[kSymbolNameTableRows] = {
+    {u'×', u"nhân"},
+    {u'÷', u"chia"},
+    {u'±', u"cộng trừ"},
+    {u'−', u"trừ"},  // U+2212, the minus sign
+    {u'≥', u"lớn hơn hoặc bằng"},
+    {u'≤', u"nhỏ hơn hoặc bằng"},
+    {u'≠', u"khác"},
+    {u'≈', u"xấp xỉ"},
+    {u'½', u"một phần hai"},
+    {u'¼', u"một phần tư"},
+    {u'¾', u"ba phần tư"},
+    {u'°', u"độ"},
+    {u'©', u"bản quyền"},
+    {u'®', u"đã đăng ký"},
+    {u'™', u"nhãn hiệu"},
+    {u'→', u"mũi tên phải"},
+    {u'←', u"mũi tên trái"},
+    {u'•', u"chấm tròn"},
+    {u'§', u"mục"},
+    {u'¶', u"đoạn"},
+    {u'€', u"ơ rô"},
+    {u'¥', u"yên"},
+    {u'£', u"bảng anh"},
+    {u'₫', u"đồng"},
+};
+
 char16_t fold_letter(char16_t c) {
+    // Every capital of the letter table lies above U+00BF.
+    if (c < 0x00C0) return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
     for (const LetterRow &row : letter_table) {
         if (row.capital_letter == c) return row.small_letter;
     }
@@ -113,6 +142,9 @@ int spell_char(const char16_t *text, char16_t out[kNormTextCapacity]) {
     if (text == nullptr || text[0] == 0) return 0;
     const char16_t c = fold_letter(text[0]);
     for (const CharName &row : char_name_table) {
+        if (row.character == c) return fill_format(out, kNormTextCapacity, u"%s", {row.reading});
+    }
+    for (const CharName &row : symbol_name_table) {
         if (row.character == c) return fill_format(out, kNormTextCapacity, u"%s", {row.reading});
     }
     const char16_t alone[2] = {c, 0};

@@ -47,6 +47,22 @@ const struct {
     {"mixed_tokens", u"covid-19 H2O m2 km/h 25°C 3x4 v1.2.3 ABC123def"},
     {"foreign_words", u"hello world computer internet email"},
     {"long_digits", u"12345678901234567890123456789012345678901234567890"},
+    {"typographic", u"\u201cT\u00f4i s\u1ebd quay l\u1ea1i.\u201d \u2018a\u2019 \u00abb\u00bb \u2039c\u203a "
+                    u"\u0111\u00e2u?\u201d xin\u2026 H\u00e0 N\u1ed9i \u2013 th\u1ee7 \u0111\u00f4 \u2014 (ch\u1edd\u2026) a?\u201d)"},
+    {"decomposed", u"To\u0302i co\u0301 25 quye\u0302\u0309n sa\u0301ch. ta\u0302\u0301t vie\u0302\u0323t "
+                   u"a\u0323\u0306 \u01d6\u0323 a\u0340 \u0301x \u4e2d\u0301 o\u0301\u0301\u0301\u0301"},
+    {"dates_times", u"ng\u00e0y 9/12/2026 09-12-2026 9/12 th\u00e1ng 12/2026 31/02/2026 13/13 10:30 23:59:15 "
+                    u"7h30 19h 19g30 25:61 10-15 2020\u20132025 2-1"},
+    {"phones", u"0912 345 678, 0912345678 0912.345.678 +84 912 345 678 +84912345678 024 3826 1234 "
+               u"091234567 0912 345 678 9"},
+    {"money_units", u"1.000.000.000.000 \u0111\u1ed3ng -5 \u22123,5 $100 US$5 \u20ac20 100.000\u0111 50\u20ab "
+                    u"100VN\u0110 100.000 \u0111 \u0111\u1ed3ng/l\u00edt %/n\u0103m 100km/h 25\u00b0C -5\u00b0C "
+                    u"\u22655 \u00b15% 3\u00d74 \u00bd \u00a9 \u2192 l\u00edt/100km \u0111\u1ed3ng/USD 3\u00d74=12"},
+    {"words_around", u"th\u1ebf k\u1ef7 XX, Ch\u01b0\u01a1ng IV, l\u1ea7n th\u1ee9 IV, IIII SN 1990 "
+                     u"H\u0110ND S\u0110T ka-ra-\u00f4-k\u00ea \u00f4-t\u00f4 ba-hai-ta "
+                     u"qu\u00fd 4/2024 qu\u00fd III k\u1ef7 XI\u2013XII s\u1ed1 12/2020 \u0111\u01b0\u1eddng 3/2 24/7 ng\u00e0y 10-12/12"},
+    {"addresses_keys", u"vnexpress.net an@gmail.com https://www.google.com/search?q=abc http://a.vn:8080/ "
+                       u"Ctrl+S Alt+F4 Ctrl+Shift+Esc Ctrl++ Esc F12 NVDA+T Insert+F7"},
 };
 
 struct UnitSeed {

@@ -9,6 +9,7 @@
 #include "scheduler/render.h"
 #include "scheduler/segmentation.h"
 #include "scheduler/settings.h"
+#include "textnorm/norm_text.h"
 #include "support/scratch_dir.h"
 #include "voice/voice_file.h"
 
@@ -54,6 +55,13 @@ int fuzz_text_pipeline(const uint8_t *data, size_t size) {
     segment_text(text.data());
     const int32_t items = count_items();
     if (item_list().cursor != item_list().head) return -1;
+    // No reading passes the normalized text's buffer.
+    for (const UtteranceItem *item = item_list().head; item; item = item->next) {
+        if (item->norm_text.size() >= static_cast<size_t>(kNormTextCapacity)) {
+            clear_items();
+            return -1;
+        }
+    }
 
     static ChunkBuffer chunk;
     const int32_t frame_bytes = 2 * voice_channels();
