@@ -3,6 +3,7 @@
 
 #include <espeak-ng/speak_lib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -20,9 +21,20 @@ std::mutex espeak_mutex;
 bool espeak_started = false;
 int espeak_rate = 0;
 std::vector<int16_t> collected;
+std::vector<EspeakWordTiming> *collected_words = nullptr;  // set while a phrase is spoken
 
-int collect_samples(short *wave, int count, espeak_EVENT *) {
+bool is_pause_phoneme(const espeak_EVENT &event) { return event.id.string[0] == '_'; }
+
+int collect_samples(short *wave, int count, espeak_EVENT *events) {
     if (wave && count > 0) collected.insert(collected.end(), wave, wave + count);
+    for (espeak_EVENT *e = events; collected_words && e && e->type != espeakEVENT_LIST_TERMINATED; ++e) {
+        if (e->type == espeakEVENT_WORD) {
+            collected_words->push_back({e->sample, -1});
+        } else if (e->type == espeakEVENT_PHONEME && !is_pause_phoneme(*e) && !collected_words->empty() &&
+                   collected_words->back().sound_start < 0) {
+            collected_words->back().sound_start = e->sample;
+        }
+    }
     return 0;  // go on
 }
 
@@ -31,7 +43,7 @@ int collect_samples(short *wave, int count, espeak_EVENT *) {
 int espeak_source_start(std::string *error) {
     std::lock_guard<std::mutex> lock(espeak_mutex);
     if (espeak_started) return espeak_rate;
-    const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, 0);
+    const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, espeakINITIALIZE_PHONEME_EVENTS);
     if (rate <= 0) {
         *error = "espeak-ng could not start (is espeak-ng-data installed?)";
         return -1;
@@ -66,6 +78,43 @@ int espeak_speak_syllable(const std::string &utf8, int position, PcmAudio *audio
     if (result != EE_OK) {
         *error = "espeak-ng failed on \"" + utf8 + "\"";
         return -1;
+    }
+    audio->sample_rate = espeak_rate;
+    audio->channels = 1;
+    audio->samples.swap(collected);
+    collected.clear();
+    return 0;
+}
+
+int espeak_speak_phrase(const std::string &utf8, const EspeakPhraseStyle &style, PcmAudio *audio,
+                        std::vector<EspeakWordTiming> *words, std::string *error) {
+    std::lock_guard<std::mutex> lock(espeak_mutex);
+    if (!espeak_started) {
+        *error = "espeak-ng is not started";
+        return -1;
+    }
+    if (espeak_SetVoiceByName(style.voice.c_str()) != EE_OK) {
+        *error = "espeak-ng has no voice \"" + style.voice + "\"";
+        espeak_SetVoiceByName("vi");
+        return -1;
+    }
+    espeak_SetParameter(espeakRATE, style.words_per_minute, 0);
+    espeak_SetParameter(espeakPITCH, style.pitch, 0);
+    collected.clear();
+    words->clear();
+    collected_words = words;
+    const espeak_ERROR result = espeak_Synth(utf8.c_str(), utf8.size() + 1, 0, POS_CHARACTER, 0,
+                                             espeakCHARS_UTF8, nullptr, nullptr);
+    collected_words = nullptr;
+    espeak_SetVoiceByName("vi");
+    if (result != EE_OK) {
+        *error = "espeak-ng failed on \"" + utf8 + "\"";
+        return -1;
+    }
+    const int total = static_cast<int>(collected.size());
+    for (EspeakWordTiming &word : *words) {
+        if (word.sound_start < 0) word.sound_start = total;
+        word.start = std::min(word.start, total);
     }
     audio->sample_rate = espeak_rate;
     audio->channels = 1;
