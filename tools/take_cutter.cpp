@@ -28,6 +28,14 @@ constexpr double kQuietDb = -42;      // loud part under this: too quiet
 constexpr double kMinSnrDb = 22;      // loud part over noise at least this
 
 const EspeakPhraseStyle kReferenceStyle{"vi", 160, 50};
+
+constexpr double kGateRoomShare = 0.95;     // the room level of all but the noisiest 5% of takes
+constexpr double kGateOverRoomDb = 6;
+constexpr double kGateUnderSpeechDb = 30;   // the gate never comes nearer the speech than this
+constexpr int kGateWindowMs = 5;
+constexpr int kGateHoldMs = 40;
+constexpr int kUnitMarginMs = 60;  // kept before the first word and after the last
+constexpr int kUnitFadeMs = 4;
 constexpr int kReferencePauseMs = 300;  // between words said alone
 
 using Cepstrum = std::array<double, kCepstra>;
@@ -483,6 +491,101 @@ std::vector<std::string> level_problems(const TakeLevels &levels) {
                            " dB between speech and room, " + std::to_string(static_cast<int>(kMinSnrDb)) + " needed");
     }
     return problems;
+}
+
+double take_gain_db(const PcmAudio &take, const TakeLevels &levels) {
+    int peak = 1;
+    for (int16_t s : take.samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
+    const double ceiling = 20 * std::log10(kTakePeakCeiling / peak);
+    return std::min(kTakeTargetDb - levels.speech_db, ceiling);
+}
+
+void apply_gain(PcmAudio *audio, double gain_db) {
+    const double gain = std::pow(10.0, gain_db / 20);
+    for (int16_t &s : audio->samples) s = static_cast<int16_t>(std::lround(std::max(-32768.0, std::min(32767.0, s * gain))));
+}
+
+double shared_gate_db(const std::vector<double> &room_db_after_gain) {
+    if (room_db_after_gain.empty()) return -120;
+    const double noisiest = percentile(room_db_after_gain, kGateRoomShare);
+    return std::min(noisiest + kGateOverRoomDb, kTakeTargetDb - kGateUnderSpeechDb);
+}
+
+void apply_noise_gate(PcmAudio *audio, double gate_db) {
+    const int window = std::max(1, audio->sample_rate * kGateWindowMs / 1000);
+    const int frames = audio->frames(), channels = std::max(1, audio->channels);
+    const int windows = (frames + window - 1) / window;
+    const double threshold = kFullScale * std::pow(10.0, gate_db / 20);
+    std::vector<bool> open(windows, false);
+    for (int w = 0; w < windows; w++) {
+        double sum = 0;
+        const int from = w * window, to = std::min(frames, from + window);
+        for (size_t i = static_cast<size_t>(from) * channels; i < static_cast<size_t>(to) * channels; i++)
+            sum += static_cast<double>(audio->samples[i]) * audio->samples[i];
+        open[w] = std::sqrt(sum / ((to - from) * channels)) >= threshold;
+    }
+    // Held open a while around sound, so that soft onsets and decays stay whole.
+    const int hold = kGateHoldMs / kGateWindowMs;
+    std::vector<double> target(windows, 0);
+    for (int w = 0; w < windows; w++)
+        for (int k = std::max(0, w - hold); k <= std::min(windows - 1, w + hold); k++)
+            if (open[k]) target[w] = 1;
+    // One window's ramp between open and closed.
+    double gain = target.empty() ? 1 : target[0];
+    const double step = 1.0 / window;
+    for (int f = 0; f < frames; f++) {
+        const double want = target[f / window];
+        gain = want > gain ? std::min(want, gain + step) : std::max(want, gain - step);
+        for (int c = 0; c < channels; c++) {
+            int16_t &s = audio->samples[static_cast<size_t>(f) * channels + c];
+            s = static_cast<int16_t>(std::lround(s * gain));
+        }
+    }
+}
+
+int write_take_units(const PcmAudio &take, const Prompt &prompt, const TakeCut &cut, const std::string &dir,
+                     std::vector<std::string> *left_out, std::string *error) {
+    const int words = static_cast<int>(prompt.words.size());
+    if (static_cast<int>(cut.edges.size()) != words + 1) return 0;
+    const int margin = take.sample_rate * kUnitMarginMs / 1000;
+    const int fade = std::max(1, take.sample_rate * kUnitFadeMs / 1000);
+    const size_t channels = static_cast<size_t>(std::max(1, take.channels));
+    int written = 0;
+    for (int k = 0; k < words; k++) {
+        const PromptWord &word = prompt.words[k];
+        if (word.units.empty()) continue;
+        const bool trusted = (k == 0 || cut.confidence[k - 1] >= kCutConfidenceThreshold) &&
+                             (k == words - 1 || cut.confidence[k] >= kCutConfidenceThreshold);
+        if (!trusted) {
+            left_out->insert(left_out->end(), word.units.begin(), word.units.end());
+            continue;
+        }
+        // The first and last words keep some room either side; the builder trims silence.
+        const int start = k == 0 ? std::max(0, cut.edges[0] - margin) : cut.edges[k];
+        const int end = k == words - 1 ? std::min(take.frames(), cut.edges[words] + margin) : cut.edges[k + 1];
+        PcmAudio unit;
+        unit.sample_rate = take.sample_rate;
+        unit.channels = take.channels;
+        unit.samples.assign(take.samples.begin() + static_cast<long>(start * channels),
+                            take.samples.begin() + static_cast<long>(end * channels));
+        const int length = end - start;
+        for (int f = 0; f < std::min(fade, length); f++) {
+            const double in = static_cast<double>(f) / fade;
+            for (size_t c = 0; c < channels; c++) {
+                int16_t &head = unit.samples[f * channels + c];
+                int16_t &tail = unit.samples[(length - 1 - f) * channels + c];
+                head = static_cast<int16_t>(std::lround(head * in));
+                tail = static_cast<int16_t>(std::lround(tail * in));
+            }
+        }
+        for (const std::string &name : word.units) {
+            const std::string syllable = name.substr(0, name.size() - 2);
+            const std::string path = dir + "/" + recording_file_name(syllable, name.back() - '0');
+            if (write_wav(path, unit, error) != 0) return -1;
+            written++;
+        }
+    }
+    return written;
 }
 
 int cut_take(const PcmAudio &take, const Prompt &prompt, TakeCut *cut, std::string *error) {

@@ -31,6 +31,21 @@ TakeLevels measure_take(const PcmAudio &take);
 // What is wrong with a take's levels: "clipped", "too quiet", "too much noise"; empty when nothing.
 std::vector<std::string> level_problems(const TakeLevels &levels);
 
+// Loudness of the loud part of every take, and the room below it after that.
+constexpr double kTakeTargetDb = -20;
+constexpr double kTakePeakCeiling = 29000;  // about -1 dB of full scale
+
+// The gain (dB) that brings a take's speech to kTakeTargetDb without its peak passing the ceiling.
+double take_gain_db(const PcmAudio &take, const TakeLevels &levels);
+// Applies a gain in dB.
+void apply_gain(PcmAudio *audio, double gain_db);
+// One noise gate for all the takes of a voice, from their room levels after their gains: a little
+// over the noisiest of them (a few outliers aside), never near the speech.
+double shared_gate_db(const std::vector<double> &room_db_after_gain);
+// Silences what stays under the gate for longer than a short hold, fading in and out, so that
+// units from quiet and noisy rooms meet on the same silence.
+void apply_noise_gate(PcmAudio *audio, double gate_db);
+
 struct TakeCut {
     std::vector<int> edges;          // samples at the take's rate: speech start, each join, speech end
     std::vector<double> confidence;  // of each join, 0..1
@@ -41,6 +56,13 @@ struct TakeCut {
 // Cuts a take of the prompt into its words. Uses espeak-ng (started when needed). 0, or -1 with a
 // reason in *error when espeak-ng fails; a take that cannot be cut returns 0 with problems.
 int cut_take(const PcmAudio &take, const Prompt &prompt, TakeCut *cut, std::string *error);
+
+// Writes the units the take gives into dir, as recording files (<syllable>.<position>.wav), each
+// word from the join before it to the join after it, with short fades where a join cuts through
+// sound. Words next to a join below kCutConfidenceThreshold are left out. Returns the number of
+// files written, or -1 with a reason in *error.
+int write_take_units(const PcmAudio &take, const Prompt &prompt, const TakeCut &cut, const std::string &dir,
+                     std::vector<std::string> *left_out, std::string *error);
 
 // The cut's joins below kCutConfidenceThreshold, as "join 2 (0.31)"; empty when all are trusted.
 std::vector<std::string> weak_joins(const TakeCut &cut);

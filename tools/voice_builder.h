@@ -51,6 +51,7 @@ struct VoiceBuildOptions {
     VoiceByteOrder byte_order = VoiceByteOrder::Little;
     int threads = 0;       // 0: one per core
     bool partial = false;  // write the voice even when some syllables could not be made
+    bool fill = false;     // a syllable missing positions takes them from the nearest it has
     bool progress = false;  // progress bar on standard error
 };
 
@@ -63,8 +64,15 @@ struct VoiceBuildReport {
     std::vector<std::string> unit_errors;         // "<unit>: reason" (silent, too large, ...)
     std::vector<std::string> left_out;            // syllables not in the voice
     std::vector<std::string> unstorable;          // syllables no unit name in the file can spell
+    std::vector<std::string> filled;              // "xin.0<-xin.3": a unit that is a copy of another
     std::string error;                            // why nothing was written
 };
+
+// The position whose unit stands in for a missing one, from the positions a syllable has (bit p
+// set: position p recorded): the nearest along alone - last - inside - first, the first of two
+// equally near in that order's direction (alone from last, last from inside, inside from first).
+// -1 when it has none.
+int fill_source_position(int missing, unsigned recorded);
 
 // Makes every unit, then writes the voice (through a temporary file, so an interrupted build never
 // leaves a half voice behind). Syllables with any unit that could not be made are left out; unless
