@@ -28,7 +28,8 @@ bool is_pause_phoneme(const espeak_EVENT &event) { return event.id.string[0] == 
 int collect_samples(short *wave, int count, espeak_EVENT *events) {
     if (wave && count > 0) collected.insert(collected.end(), wave, wave + count);
     for (espeak_EVENT *e = events; collected_words && e && e->type != espeakEVENT_LIST_TERMINATED; ++e) {
-        if (e->type == espeakEVENT_WORD) {
+        // espeak-ng sometimes ends a phrase with an empty word at its last sample: not a word.
+        if (e->type == espeakEVENT_WORD && e->length > 0) {
             collected_words->push_back({e->sample, -1});
         } else if (e->type == espeakEVENT_PHONEME && !is_pause_phoneme(*e) && !collected_words->empty() &&
                    collected_words->back().sound_start < 0) {

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <complex>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
@@ -46,26 +45,31 @@ struct Features {
     int frames() const { return static_cast<int>(energy_db.size()); }
 };
 
-PcmAudio analysis_audio(const PcmAudio &audio) { return resample(mix_channels(audio, 1), kAnalysisRate); }
+// Features above 7 kHz are not used: a short filter will do.
+PcmAudio analysis_audio(const PcmAudio &audio) { return resample(mix_channels(audio, 1), kAnalysisRate, 6); }
 
-void fft(std::vector<std::complex<double>> *data) {
-    const size_t n = data->size();
-    std::vector<std::complex<double>> &a = *data;
-    for (size_t i = 1, j = 0; i < n; i++) {
-        size_t bit = n >> 1;
+// In-place radix-2 FFT of kFftSize points (re, im), with the twiddles worked out once.
+void fft(double *re, double *im) {
+    static const std::vector<std::pair<double, double>> twiddles = [] {
+        std::vector<std::pair<double, double>> t(kFftSize / 2);
+        for (int k = 0; k < kFftSize / 2; k++) t[k] = {std::cos(2 * kPi * k / kFftSize), -std::sin(2 * kPi * k / kFftSize)};
+        return t;
+    }();
+    for (int i = 1, j = 0; i < kFftSize; i++) {
+        int bit = kFftSize >> 1;
         for (; j & bit; bit >>= 1) j ^= bit;
         j ^= bit;
-        if (i < j) std::swap(a[i], a[j]);
+        if (i < j) std::swap(re[i], re[j]), std::swap(im[i], im[j]);
     }
-    for (size_t length = 2; length <= n; length <<= 1) {
-        const std::complex<double> step = std::polar(1.0, -2 * kPi / static_cast<double>(length));
-        for (size_t i = 0; i < n; i += length) {
-            std::complex<double> w = 1;
-            for (size_t k = 0; k < length / 2; k++) {
-                const std::complex<double> u = a[i + k], v = a[i + k + length / 2] * w;
-                a[i + k] = u + v;
-                a[i + k + length / 2] = u - v;
-                w *= step;
+    for (int length = 2; length <= kFftSize; length <<= 1) {
+        const int half = length / 2, stride = kFftSize / length;
+        for (int i = 0; i < kFftSize; i += length) {
+            for (int k = 0; k < half; k++) {
+                const double wr = twiddles[k * stride].first, wi = twiddles[k * stride].second;
+                const int a = i + k, b = i + k + half;
+                const double vr = re[b] * wr - im[b] * wi, vi = re[b] * wi + im[b] * wr;
+                re[b] = re[a] - vr, im[b] = im[a] - vi;
+                re[a] += vr, im[a] += vi;
             }
         }
     }
@@ -73,7 +77,12 @@ void fft(std::vector<std::complex<double>> *data) {
 
 struct MelBank {
     std::vector<std::vector<std::pair<int, double>>> bands;  // (bin, weight)
-    MelBank() {
+    double dct[kCepstra][kMelBands];
+    std::vector<double> window;
+    MelBank() : window(kWindow) {
+        for (int i = 0; i < kWindow; i++) window[i] = 0.5 - 0.5 * std::cos(2 * kPi * i / (kWindow - 1));
+        for (int k = 0; k < kCepstra; k++)
+            for (int b = 0; b < kMelBands; b++) dct[k][b] = std::cos(kPi * k * (b + 0.5) / kMelBands);
         auto mel = [](double hz) { return 2595 * std::log10(1 + hz / 700); };
         auto hz = [](double m) { return 700 * (std::pow(10.0, m / 2595) - 1); };
         const double low = mel(100), high = mel(7000);
@@ -97,30 +106,31 @@ Features analyse(const PcmAudio &audio16k) {
     Features features;
     const std::vector<int16_t> &x = audio16k.samples;
     const int count = static_cast<int>(x.size());
-    std::vector<double> window(kWindow);
-    for (int i = 0; i < kWindow; i++) window[i] = 0.5 - 0.5 * std::cos(2 * kPi * i / (kWindow - 1));
-    std::vector<std::complex<double>> spectrum(kFftSize);
+    const std::vector<double> &window = bank.window;
+    std::vector<double> re(kFftSize), im(kFftSize);
     for (int centre = 0; centre < count; centre += kAnalysisHop) {
         double power = 0;
-        std::fill(spectrum.begin(), spectrum.end(), 0);
+        std::fill(re.begin(), re.end(), 0.0);
+        std::fill(im.begin(), im.end(), 0.0);
         for (int i = 0; i < kWindow; i++) {
             const int at = centre - kWindow / 2 + i;
             const double v = at >= 0 && at < count ? x[at] / kFullScale : 0;
             power += v * v;
-            spectrum[i] = v * window[i];
+            re[i] = v * window[i];
         }
         features.energy_db.push_back(10 * std::log10(power / kWindow + 1e-12));
-        fft(&spectrum);
+        fft(re.data(), im.data());
         std::array<double, kMelBands> log_mel;
         for (int b = 0; b < kMelBands; b++) {
             double sum = 0;
-            for (const auto &entry : bank.bands[b]) sum += entry.second * std::norm(spectrum[entry.first]);
+            for (const auto &entry : bank.bands[b])
+                sum += entry.second * (re[entry.first] * re[entry.first] + im[entry.first] * im[entry.first]);
             log_mel[b] = std::log(sum + 1e-9);
         }
         Cepstrum c;
         for (int k = 0; k < kCepstra; k++) {
             double sum = 0;
-            for (int b = 0; b < kMelBands; b++) sum += log_mel[b] * std::cos(kPi * k * (b + 0.5) / kMelBands);
+            for (int b = 0; b < kMelBands; b++) sum += log_mel[b] * bank.dct[k][b];
             c[k] = sum;
         }
         features.cepstra.push_back(c);
@@ -507,7 +517,9 @@ void apply_gain(PcmAudio *audio, double gain_db) {
 
 double shared_gate_db(const std::vector<double> &room_db_after_gain) {
     if (room_db_after_gain.empty()) return -120;
-    const double noisiest = percentile(room_db_after_gain, kGateRoomShare);
+    std::vector<double> rooms = room_db_after_gain;
+    std::sort(rooms.begin(), rooms.end());
+    const double noisiest = rooms[static_cast<size_t>(std::ceil(kGateRoomShare * (rooms.size() - 1)))];
     return std::min(noisiest + kGateOverRoomDb, kTakeTargetDb - kGateUnderSpeechDb);
 }
 
@@ -656,8 +668,11 @@ int cut_take(const PcmAudio &take, const Prompt &prompt, TakeCut *cut, std::stri
     const bool stretched = longest >= kLongestWord || shortest <= kShortestWord;
     const bool wrong_count = heard < words || heard > words + broken_tones || stretched ||
                              (heard > words && longest >= kLongWord);
-    if (wrong_count)
-        cut->problems.push_back("heard " + std::to_string(heard) + " syllables, the prompt has " + std::to_string(words));
+    if (wrong_count) {
+        std::string problem = "heard " + std::to_string(heard) + " syllables, the prompt has " + std::to_string(words);
+        if (stretched) problem += ", and the words do not last as the prompt's do: one missing or one too many?";
+        cut->problems.push_back(problem);
+    }
     return 0;
 }
 

@@ -11,7 +11,8 @@
 namespace {
 
 constexpr double kSoundFloor = 60.0;  // |sample| above which clean espeak-ng output is sound
-constexpr double kInaudibleDb = 35;   // a stretch this far under the phrase's loudest is silence
+constexpr double kInaudibleDb = 35;
+constexpr double kPeakAtNoGain = 16384;  // -6 dB of full scale   // a stretch this far under the phrase's loudest is silence
 
 int first_sound(const std::vector<int16_t> &samples) {
     for (size_t i = 0; i < samples.size(); i++)
@@ -106,7 +107,7 @@ int synthesize_take(const std::vector<std::string> &words, PromptKind kind, cons
 
     double peak = 1;
     for (int16_t s : resampled.samples) peak = std::max(peak, std::fabs(static_cast<double>(s)));
-    double gain = std::pow(10.0, options.gain_db / 20);
+    double gain = kPeakAtNoGain / peak * std::pow(10.0, options.gain_db / 20);
     if (options.clip_db > 0) gain = 32767.0 / peak * std::pow(10.0, options.clip_db / 20);
     const int lead = options.sample_rate * options.lead_ms / 1000;
     std::mt19937 random(seed);

@@ -17,7 +17,7 @@ struct SyntheticTakeOptions {
     int words_per_minute = 150;
     int pitch = 40;
     int sample_rate = 44100;  // as a microphone take
-    double gain_db = 0;        // level of the speech
+    double gain_db = 0;        // level of the speech: 0 puts its peak at -6 dB of full scale
     double noise_db = -62;     // room noise, dB below full scale (RMS)
     double clip_db = 0;        // > 0: peaks driven this far over full scale and clipped
     int lead_ms = 350;         // room noise before and after the speech

@@ -16,7 +16,6 @@ constexpr double kSilenceBelowPeakDb = 40.0;
 constexpr double kSilenceFloor = 30.0;    // RMS under which a window is silence whatever the peak
 constexpr double kTargetRms = 3000.0;     // about -21 dB below full scale
 constexpr double kPeakCeiling = 29000.0;  // about -1 dB
-constexpr int kSincZeroCrossings = 16;
 constexpr long long kMaxResamplePhases = 4096;  // rate pairs with more phases work out each frame's weights
 
 uint32_t le32(const unsigned char *p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
@@ -159,7 +158,7 @@ PcmAudio mix_channels(const PcmAudio &audio, int channels) {
     return out;
 }
 
-PcmAudio resample(const PcmAudio &audio, int sample_rate) {
+PcmAudio resample(const PcmAudio &audio, int sample_rate, int zero_crossings) {
     if (audio.sample_rate == sample_rate || audio.frames() == 0) {
         PcmAudio same = audio;
         same.sample_rate = sample_rate;
@@ -167,7 +166,7 @@ PcmAudio resample(const PcmAudio &audio, int sample_rate) {
     }
     const double ratio = static_cast<double>(sample_rate) / audio.sample_rate;
     const double cutoff = std::min(1.0, ratio) * 0.95;
-    const int half_width = static_cast<int>(std::ceil(kSincZeroCrossings / cutoff));
+    const int half_width = static_cast<int>(std::ceil(std::max(1, zero_crossings) / cutoff));
     const int taps = 2 * half_width + 1;
     const int in_frames = audio.frames();
     const int out_frames = static_cast<int>(std::floor(in_frames * ratio));

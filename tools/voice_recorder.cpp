@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -29,6 +30,8 @@ namespace {
 constexpr int kTakeMarginMs = 300;  // room kept before and after the speech of a take
 constexpr int kKeyClickMs = 80;     // dropped at both ends of a live take: the Enter key's click
 const char kRecordingName[] = ".recording.wav";
+constexpr int kStopWaitMs = 3000;  // for a recorder to end after a stop signal
+constexpr int kStopPollMs = 10;
 
 // The recorder's process group, for the signal handler: a session stopped with Ctrl-C stops the
 // recorder too, though the recorder runs in a group of its own.
@@ -55,26 +58,52 @@ std::string fill_command(std::string command, const std::string &file, int promp
     return command;
 }
 
-// Starts /bin/sh -c command in a process group of its own; its pid, or -1.
+// Starts /bin/sh -c command in a process group of its own; its pid, or -1. SIGINT starts out
+// ignored there: a recorder sets its own handler (arecord does), and a command that sets none runs
+// to its end, however early the stop comes.
 pid_t start_command(const std::string &command) {
+    // SIGINT held back until the child ignores it: one sent to its group before then is dropped.
+    sigset_t interrupt, saved;
+    sigemptyset(&interrupt);
+    sigaddset(&interrupt, SIGINT);
+    sigprocmask(SIG_BLOCK, &interrupt, &saved);
     const pid_t pid = fork();
     if (pid == 0) {
+        std::signal(SIGINT, SIG_IGN);
+        sigprocmask(SIG_SETMASK, &saved, nullptr);
         setpgid(0, 0);
         const int null = open("/dev/null", O_RDONLY);
         if (null >= 0) dup2(null, STDIN_FILENO);
-        std::signal(SIGINT, SIG_DFL);
         execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char *>(nullptr));
         _exit(127);
     }
     if (pid > 0) setpgid(pid, pid);
+    sigprocmask(SIG_SETMASK, &saved, nullptr);
     return pid;
 }
 
-// Stops a recorder (SIGINT, as Ctrl-C would) and waits for it. Its exit status, or -1.
+// Waits up to limit_ms for a process to end; true when it has, with its status.
+bool wait_for_end(pid_t pid, int limit_ms, int *status) {
+    for (int waited = 0;; waited += kStopPollMs) {
+        const pid_t done = waitpid(pid, status, WNOHANG);
+        if (done == pid || (done < 0 && errno != EINTR)) return true;
+        if (waited >= limit_ms) return false;
+        usleep(kStopPollMs * 1000);
+    }
+}
+
+// Stops a recorder as Ctrl-C would (SIGINT), then more firmly if it has not ended after a while
+// (it may not have set its handler yet). Its exit status, 0 when it ended on SIGINT, or -1.
 int stop_command(pid_t pid) {
-    kill(-pid, SIGINT);
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    kill(-pid, SIGINT);
+    if (!wait_for_end(pid, kStopWaitMs, &status)) {
+        kill(-pid, SIGTERM);
+        if (!wait_for_end(pid, kStopWaitMs, &status)) {
+            kill(-pid, SIGKILL);
+            while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+        }
     }
     recorder_group = 0;
     if (WIFEXITED(status)) return WEXITSTATUS(status);
@@ -159,10 +188,6 @@ int check_take(const PcmAudio &take, const Prompt &prompt, bool live, PcmAudio *
     const TakeLevels levels = measure_take(edged);
     *kept = trimmed_take(edged, levels, false);
     *problems = level_problems(levels);
-    if (kept->frames() == 0) {
-        problems->push_back("nothing was heard");
-        return 0;
-    }
     TakeCut cut;
     if (cut_take(*kept, prompt, &cut, error) != 0) return -1;
     problems->insert(problems->end(), cut.problems.begin(), cut.problems.end());
@@ -186,8 +211,8 @@ int save_take(const std::string &dir, int number, const PcmAudio &take, std::str
 std::string duration_text(double seconds) {
     const long minutes = std::lround(seconds / 60);
     if (minutes < 1) return "under a minute";
-    if (minutes < 60) return std::to_string(minutes) + " min";
-    return std::to_string(minutes / 60) + " h " + std::to_string(minutes % 60) + " min";
+    if (minutes < 60) return "about " + std::to_string(minutes) + " min";
+    return "about " + std::to_string(minutes / 60) + " h " + std::to_string(minutes % 60) + " min";
 }
 
 int prepare_folder(const RecordOptions &options, std::vector<Prompt> *prompts, std::vector<bool> *done, std::string *error) {
@@ -280,7 +305,7 @@ int record_live(const RecordOptions &options, const std::vector<Prompt> &prompts
         const int remaining = static_cast<int>(order.size() - at);
         const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         const double per_take = report->accepted >= 3 ? elapsed / report->accepted : kSecondsPerTake;
-        std::fprintf(out, "\n[%d of %d done, %d to go, about %s left]\n", report->done, report->prompts, remaining,
+        std::fprintf(out, "\n[%d of %d done, %d to go, %s left]\n", report->done, report->prompts, remaining,
                      duration_text(remaining * per_take).c_str());
         std::fprintf(out, "Prompt %d, %s:\n\n      %s\n\n", number,
                      prompt.kind == PromptKind::Run ? "the three words as one phrase" : "each word on its own, a pause between",
