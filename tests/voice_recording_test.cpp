@@ -33,6 +33,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Sanitizer builds run the same paths on fewer takes.
+#ifdef VELORIN_SANITIZED
+constexpr int kAccuracyTakes = 30, kVoiceTakes = 60;
+#else
+constexpr int kAccuracyTakes = 90, kVoiceTakes = 300;
+#endif
+
 std::vector<std::string> inventory() {
     std::vector<std::string> syllables;
     std::string error;
@@ -207,7 +214,7 @@ TEST(Cutter, FindsTheJoinsOfSyntheticTakes) {
     std::mt19937 random(seed);
     const std::vector<Prompt> &prompts = default_prompts();
     int joins = 0, within = 0, takes = 0, refused = 0;
-    for (int n = 0; n < 90; n++) {
+    for (int n = 0; n < kAccuracyTakes; n++) {
         const Prompt &prompt = prompts[(n * 97 + 5) % prompts.size()];
         SyntheticTakeOptions style;
         style.voice = kSpeakers[n % 6];
@@ -450,7 +457,7 @@ TEST_F(RecordingFolderTest, LiveSessionRedoesAndResumesAfterAStopInsideATake) {
 TEST(Recording, PartialVoiceFromTakesSpeaksAndReportsFillIns) {
     ScratchDir dir;
     const std::string folder = dir.file("voice"), fake = dir.file("fake");
-    std::vector<Prompt> prompts(default_prompts().begin(), default_prompts().begin() + 300);
+    std::vector<Prompt> prompts(default_prompts().begin(), default_prompts().begin() + kVoiceTakes);
     std::string error;
     ASSERT_EQ(write_prompts(dir.file("prompts.tsv"), default_prompts(), "all", &error), 0) << error;
     write_synthetic_takes(prompts, fake, 300);
@@ -467,7 +474,7 @@ TEST(Recording, PartialVoiceFromTakesSpeaksAndReportsFillIns) {
     VoiceCheckReport check;
     ASSERT_EQ(voice_check(dir.file("mine.voice"), &check), 0);
     EXPECT_FALSE(check.broken());
-    EXPECT_GE(check.syllables.size(), 215u);  // 225 recorded, a few takes refused
+    EXPECT_GE(check.syllables.size(), kVoiceTakes * 3 / 4 * 95 / 100u);  // a few takes refused
     // Prompt 4 was the alone take of the first group: its words now speak alone from their last.
     for (const PromptWord &word : default_prompts()[3].words) {
         const std::string syllable = word.syllable;
@@ -502,7 +509,9 @@ TEST(Recording, PartialVoiceFromTakesSpeaksAndReportsFillIns) {
         words = static_cast<int>(coverage.vietnamese_syllables);
         spoken = static_cast<int>(coverage.spoken);
     }
-    EXPECT_GE(spoken, words * 8 / 10) << spoken << " of " << words;
+    if (kVoiceTakes >= 300) {
+        EXPECT_GE(spoken, words * 8 / 10) << spoken << " of " << words;
+    }
     ASSERT_EQ(voice_select(dir.file("mine.voice").c_str()), 0);
     capture_start();
     speak_text(paragraph.c_str(), 1);

@@ -63,9 +63,10 @@ void fft(double *re, double *im) {
     }
     for (int length = 2; length <= kFftSize; length <<= 1) {
         const int half = length / 2, stride = kFftSize / length;
+        const std::pair<double, double> *w = twiddles.data();
         for (int i = 0; i < kFftSize; i += length) {
             for (int k = 0; k < half; k++) {
-                const double wr = twiddles[k * stride].first, wi = twiddles[k * stride].second;
+                const double wr = w[k * stride].first, wi = w[k * stride].second;
                 const int a = i + k, b = i + k + half;
                 const double vr = re[b] * wr - im[b] * wi, vi = re[b] * wi + im[b] * wr;
                 re[b] = re[a] - vr, im[b] = im[a] - vi;

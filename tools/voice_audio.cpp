@@ -206,13 +206,11 @@ PcmAudio resample(const PcmAudio &audio, int sample_rate, int zero_crossings) {
             fill_weights(t - centre, weights.data());
             w = weights.data();
         }
+        const int first = std::max(-half_width, -centre), last = std::min(half_width, in_frames - 1 - centre);
         for (int c = 0; c < audio.channels; c++) {
             double acc = 0;
-            for (int k = -half_width; k <= half_width; k++) {
-                const int i = centre + k;
-                if (i < 0 || i >= in_frames) continue;
-                acc += w[k + half_width] * audio.samples[static_cast<size_t>(i) * audio.channels + c];
-            }
+            const int16_t *in = audio.samples.data() + c;
+            for (int k = first; k <= last; k++) acc += w[k + half_width] * in[static_cast<size_t>(centre + k) * audio.channels];
             out.samples[static_cast<size_t>(n) * audio.channels + c] = clamp16(acc);
         }
     }

@@ -18,37 +18,73 @@ const char kFillerSuffix[] = ".-";
 
 constexpr size_t kPartnerWindow = 9;  // a group's two partners come from this many next in frequency
 
-int cycle_cost(const std::vector<std::string> &g) {
-    return join_difficulty(g[0], g[1]) + join_difficulty(g[1], g[2]) + join_difficulty(g[2], g[0]);
+// What a join needs to know of the words on either side of it.
+struct SyllableEnds {
+    bool stop_final = false;  // p, t, c, ch
+    bool open_end = false;    // a vowel or a glide; else m, n, ng, nh
+    enum { None, Marked, Nasal, Other } onset = None;  // Marked: a stop or a voiceless consonant
+};
+
+SyllableEnds syllable_ends(const std::string &syllable) {
+    SyllableEnds ends;
+    parse_syllable((syllable + ".0").c_str());
+    ends.stop_final = final_needs_pause();
+    ends.open_end = syllable_final()[0] == 0;
+    const std::string onset = syllable_onset();
+    if (onset.empty()) {
+        ends.onset = SyllableEnds::None;
+    } else if (onset_needs_pause() || onset == "b" || onset == "d" || onset == "p") {
+        ends.onset = SyllableEnds::Marked;
+    } else if (onset == "m" || onset == "n" || onset == "nh" || onset == "ng" || onset == "ngh") {
+        ends.onset = SyllableEnds::Nasal;
+    } else {
+        ends.onset = SyllableEnds::Other;
+    }
+    return ends;
 }
 
-// The order of a group whose joins (a->b, b->c, c->a) are easiest.
-std::vector<std::string> easiest_cycle(std::vector<std::string> group) {
-    if (group.size() < 3) return group;
-    std::vector<std::string> other = {group[0], group[2], group[1]};
-    return cycle_cost(other) < cycle_cost(group) ? other : group;
+int join_difficulty(const SyllableEnds &first, const SyllableEnds &second) {
+    if (first.stop_final || second.onset == SyllableEnds::Marked) return 0;
+    if (second.onset == SyllableEnds::None) return first.open_end ? 3 : 2;
+    return second.onset == SyllableEnds::Nasal && !first.open_end ? 3 : 1;
+}
+
+int cycle_cost(const SyllableEnds &a, const SyllableEnds &b, const SyllableEnds &c) {
+    return join_difficulty(a, b) + join_difficulty(b, c) + join_difficulty(c, a);
 }
 
 // Groups of three in frequency order: each group the most frequent syllable left and the two
-// partners among the next few that make its joins easiest to find.
-std::vector<std::vector<std::string>> easy_groups(std::vector<std::string> order) {
+// partners among the next few that make its joins easiest to find, in the order (a->b, b->c,
+// c->a) whose joins are easiest.
+std::vector<std::vector<std::string>> easy_groups(const std::vector<std::string> &order) {
+    std::vector<SyllableEnds> ends;
+    for (const std::string &syllable : order) ends.push_back(syllable_ends(syllable));
+    std::vector<int> left(order.size());
+    for (size_t i = 0; i < order.size(); i++) left[i] = static_cast<int>(i);
     std::vector<std::vector<std::string>> groups;
-    while (order.size() >= kPromptWords) {
-        const size_t window = std::min(order.size(), kPartnerWindow + 1);
+    while (left.size() >= kPromptWords) {
+        const size_t window = std::min(left.size(), kPartnerWindow + 1);
+        const SyllableEnds &a = ends[left[0]];
         size_t best_b = 1, best_c = 2;
+        bool swap = false;
         int best_cost = 1 << 30;
         for (size_t b = 1; b < window; b++) {
             for (size_t c = b + 1; c < window; c++) {
-                const int cost = cycle_cost(easiest_cycle({order[0], order[b], order[c]}));
-                if (cost < best_cost) best_cost = cost, best_b = b, best_c = c;
+                const int forward = cycle_cost(a, ends[left[b]], ends[left[c]]);
+                const int backward = cycle_cost(a, ends[left[c]], ends[left[b]]);
+                if (std::min(forward, backward) < best_cost)
+                    best_cost = std::min(forward, backward), best_b = b, best_c = c, swap = backward < forward;
             }
         }
-        groups.push_back(easiest_cycle({order[0], order[best_b], order[best_c]}));
-        order.erase(order.begin() + static_cast<long>(best_c));
-        order.erase(order.begin() + static_cast<long>(best_b));
-        order.erase(order.begin());
+        const int b = left[swap ? best_c : best_b], c = left[swap ? best_b : best_c];
+        groups.push_back({order[left[0]], order[b], order[c]});
+        left.erase(left.begin() + static_cast<long>(best_c));
+        left.erase(left.begin() + static_cast<long>(best_b));
+        left.erase(left.begin());
     }
-    if (!order.empty()) groups.push_back(order);
+    std::vector<std::string> rest;
+    for (int i : left) rest.push_back(order[i]);
+    if (!rest.empty()) groups.push_back(rest);
     return groups;
 }
 
@@ -89,15 +125,7 @@ bool valid_position_suffix(const std::string &name) {
 }  // namespace
 
 int join_difficulty(const std::string &first, const std::string &second) {
-    parse_syllable((first + ".0").c_str());
-    if (final_needs_pause()) return 0;
-    const bool open_end = syllable_final()[0] == 0;  // a vowel or a glide; else m, n, ng, nh
-    parse_syllable((second + ".0").c_str());
-    const std::string onset = syllable_onset();
-    if (onset.empty()) return open_end ? 3 : 2;
-    if (onset_needs_pause() || onset == "b" || onset == "d" || onset == "p") return 0;
-    const bool nasal = onset == "m" || onset == "n" || onset == "nh" || onset == "ng" || onset == "ngh";
-    return nasal && !open_end ? 3 : 1;
+    return join_difficulty(syllable_ends(first), syllable_ends(second));
 }
 
 std::string prompt_text(const Prompt &prompt) {
