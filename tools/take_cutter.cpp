@@ -576,6 +576,7 @@ int write_take_units(const PcmAudio &take, const Prompt &prompt, const TakeCut &
         // The first and last words keep some room either side; the builder trims silence.
         const int start = k == 0 ? std::max(0, cut.edges[0] - margin) : cut.edges[k];
         const int end = k == words - 1 ? std::min(take.frames(), cut.edges[words] + margin) : cut.edges[k + 1];
+        if (end <= start || end > take.frames()) continue;
         PcmAudio unit;
         unit.sample_rate = take.sample_rate;
         unit.channels = take.channels;
@@ -610,7 +611,6 @@ int cut_take(const PcmAudio &take, const Prompt &prompt, TakeCut *cut, std::stri
         cut->problems.push_back("no speech");
         return 0;
     }
-    const std::vector<double> energy = smoothed(f.energy_db, 2);
     // Words said alone are the stretches between pauses; in a run, each word has a vowel nucleus,
     // and one with a broken tone may show two.
     int broken_tones = 0;
