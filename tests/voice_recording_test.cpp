@@ -422,6 +422,13 @@ TEST_F(RecordingFolderTest, FromAFolderOfTakes) {
     EXPECT_NE(run.out.find("9 takes cut into"), std::string::npos) << run.out;
     EXPECT_TRUE(fs::exists(folder + "/units/" + recording_file_name(prompts[0].words[0].syllable, 1)));
     EXPECT_TRUE(fs::exists(folder + "/retakes.tsv"));
+    // Another folder of recordings is never emptied to take the units.
+    fs::create_directories(dir.file("mine"));
+    std::ofstream(dir.file("mine/xin.0.wav")) << "someone's recording";
+    run = run_tool(dir, "cut " + folder + " -o " + dir.file("mine"));
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(run.out.find("give an empty folder"), std::string::npos) << run.out;
+    EXPECT_EQ(read_file(dir.file("mine/xin.0.wav")), "someone's recording");
 }
 
 TEST_F(RecordingFolderTest, LiveSessionRedoesAndResumesAfterAStopInsideATake) {

@@ -30,6 +30,7 @@ namespace {
 constexpr int kTakeMarginMs = 300;  // room kept before and after the speech of a take
 constexpr int kKeyClickMs = 80;     // dropped at both ends of a live take: the Enter key's click
 const char kRecordingName[] = ".recording.wav";
+const char kCutMark[] = ".cut-from-takes";  // marks a units folder that cut_folder fills
 constexpr int kStopWaitMs = 3000;  // for a recorder to end after a stop signal
 constexpr int kStopPollMs = 10;
 
@@ -450,11 +451,17 @@ int cut_folder(const std::string &dir, const std::string &units_dir, CutReport *
     std::sort(takes.begin(), takes.end());
     const std::string out_dir = units_dir.empty() ? dir + "/units" : units_dir;
     fs::create_directories(out_dir, ec);
-    // Units of an earlier cut go: a take may have been refused since.
+    // Units of an earlier cut go (a take may have been refused since), but only from a folder
+    // that holds nothing else: a folder of someone's own recordings is never emptied.
+    const std::string mark = out_dir + "/" + kCutMark;
+    if (!fs::exists(mark) && !fs::is_empty(out_dir, ec)) {
+        *error = out_dir + " holds files that were not cut from takes: give an empty folder";
+        return -1;
+    }
     for (fs::directory_iterator it(out_dir, ec), end; !ec && it != end; it.increment(ec))
         if (!unit_name_of_recording(it->path().filename().string()).empty()) fs::remove(it->path(), ec);
-    if (ec) {
-        *error = "cannot prepare " + out_dir + ": " + ec.message();
+    if (ec || !std::ofstream(mark).good()) {
+        *error = "cannot prepare " + out_dir + (ec ? ": " + ec.message() : "");
         return -1;
     }
 
