@@ -35,7 +35,7 @@ namespace {
 
 // Sanitizer builds run the same paths on fewer takes.
 #ifdef VELORIN_SANITIZED
-constexpr int kAccuracyTakes = 30, kVoiceTakes = 60;
+constexpr int kAccuracyTakes = 30, kVoiceTakes = 40;
 #else
 constexpr int kAccuracyTakes = 90, kVoiceTakes = 300;
 #endif
