@@ -7,6 +7,7 @@
 #include <deque>
 #include <fstream>
 #include <iterator>
+#include <numeric>
 
 namespace {
 
@@ -25,7 +26,7 @@ constexpr double kAboveFloorDb = 10.0;
 constexpr double kSoundBelowPeakDb = 30.0;
 // How far the peak limiter looks on either side of a sample.
 constexpr int kLimiterReachMs = 3;
-constexpr int kSincZeroCrossings = 16;
+constexpr long long kMaxResamplePhases = 4096;  // rate pairs with more phases work out each frame's weights
 
 uint32_t le32(const unsigned char *p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
 uint16_t le16(const unsigned char *p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
@@ -194,7 +195,7 @@ PcmAudio mix_channels(const PcmAudio &audio, int channels) {
     return out;
 }
 
-PcmAudio resample(const PcmAudio &audio, int sample_rate) {
+PcmAudio resample(const PcmAudio &audio, int sample_rate, int zero_crossings) {
     if (audio.sample_rate == sample_rate || audio.frames() == 0) {
         PcmAudio same = audio;
         same.sample_rate = sample_rate;
@@ -202,34 +203,52 @@ PcmAudio resample(const PcmAudio &audio, int sample_rate) {
     }
     const double ratio = static_cast<double>(sample_rate) / audio.sample_rate;
     const double cutoff = std::min(1.0, ratio) * 0.95;
-    const int half_width = static_cast<int>(std::ceil(kSincZeroCrossings / cutoff));
+    const int half_width = static_cast<int>(std::ceil(std::max(1, zero_crossings) / cutoff));
+    const int taps = 2 * half_width + 1;
     const int in_frames = audio.frames();
     const int out_frames = static_cast<int>(std::floor(in_frames * ratio));
     PcmAudio out;
     out.sample_rate = sample_rate;
     out.channels = audio.channels;
     out.samples.resize(static_cast<size_t>(out_frames) * audio.channels);
-    std::vector<double> weights(2 * half_width + 1);
-    for (int n = 0; n < out_frames; n++) {
-        const double t = n / ratio;
-        const int centre = static_cast<int>(std::floor(t));
+    // Output frame n sits at n / ratio input frames; its fraction repeats every `phases` frames,
+    // so the weights are worked out once per phase.
+    const long long common = std::gcd(static_cast<long long>(sample_rate), static_cast<long long>(audio.sample_rate));
+    const long long step = audio.sample_rate / common, phases = sample_rate / common;
+    const bool tabled = phases <= kMaxResamplePhases;
+    std::vector<double> weights(static_cast<size_t>(tabled ? phases : 1) * taps);
+    auto fill_weights = [&](double fraction, double *w) {
         double weight_sum = 0;
         for (int k = -half_width; k <= half_width; k++) {
-            const double x = t - (centre + k);
+            const double x = fraction - k;
             const double arg = kPi * cutoff * x;
             const double sinc = std::fabs(arg) < 1e-9 ? 1.0 : std::sin(arg) / arg;
             const double window = 0.5 + 0.5 * std::cos(kPi * x / (half_width + 1));  // Hann
-            weights[k + half_width] = sinc * window;
-            weight_sum += weights[k + half_width];
+            w[k + half_width] = sinc * window;
+            weight_sum += w[k + half_width];
         }
+        for (int k = 0; k < taps; k++) w[k] /= weight_sum;
+    };
+    if (tabled)
+        for (long long p = 0; p < phases; p++) fill_weights(static_cast<double>(p * step % phases) / phases, &weights[p * taps]);
+    for (int n = 0; n < out_frames; n++) {
+        int centre;
+        const double *w;
+        if (tabled) {
+            centre = static_cast<int>(n * step / phases);
+            w = &weights[(n % phases) * taps];
+        } else {
+            const double t = n / ratio;
+            centre = static_cast<int>(std::floor(t));
+            fill_weights(t - centre, weights.data());
+            w = weights.data();
+        }
+        const int first = std::max(-half_width, -centre), last = std::min(half_width, in_frames - 1 - centre);
         for (int c = 0; c < audio.channels; c++) {
             double acc = 0;
-            for (int k = -half_width; k <= half_width; k++) {
-                const int i = centre + k;
-                if (i < 0 || i >= in_frames) continue;
-                acc += weights[k + half_width] * audio.samples[static_cast<size_t>(i) * audio.channels + c];
-            }
-            out.samples[static_cast<size_t>(n) * audio.channels + c] = clamp16(acc / weight_sum);
+            const int16_t *in = audio.samples.data() + c;
+            for (int k = first; k <= last; k++) acc += w[k + half_width] * in[static_cast<size_t>(centre + k) * audio.channels];
+            out.samples[static_cast<size_t>(n) * audio.channels + c] = clamp16(acc);
         }
     }
     return out;

@@ -22,8 +22,9 @@ int write_wav(const std::string &path, const PcmAudio &audio, std::string *error
 
 // Mixes to one or two channels: channels are averaged into mono; mono is doubled into stereo.
 PcmAudio mix_channels(const PcmAudio &audio, int channels);
-// Windowed-sinc resampling to sample_rate (band-limited when going down).
-PcmAudio resample(const PcmAudio &audio, int sample_rate);
+// Windowed-sinc resampling to sample_rate (band-limited when going down); fewer zero crossings
+// make a shorter, cheaper filter with a wider transition band.
+PcmAudio resample(const PcmAudio &audio, int sample_rate, int zero_crossings = 16);
 
 // Leading and trailing silence: the audio from the first to the last 5 ms window that stands out
 // of the unit's own noise floor (the level of its quietest windows), widened by keep_ms on each

@@ -312,6 +312,19 @@ std::string unit_name_of_recording(const std::string &file_name) {
     return ascii + "." + stem.substr(n - 1);
 }
 
+int fill_source_position(int missing, unsigned recorded) {
+    static const int kNearness[4] = {0, 3, 2, 1};  // alone, last, inside, first
+    int at = 0;
+    while (kNearness[at] != missing) at++;
+    for (int distance = 1; distance < 4; distance++) {
+        for (int side : {1, -1}) {
+            const int k = at + side * distance;
+            if (k >= 0 && k < 4 && (recorded & (1u << kNearness[k]))) return kNearness[k];
+        }
+    }
+    return -1;
+}
+
 int voice_build(const VoiceBuildOptions &options, VoiceBuildReport *report) {
     *report = VoiceBuildReport();
     const auto started = std::chrono::steady_clock::now();
@@ -420,12 +433,20 @@ int voice_build(const VoiceBuildOptions &options, VoiceBuildReport *report) {
     std::vector<VoiceUnitData> units;
     for (size_t s = 0; s < syllables.size(); s++) {
         bool complete = true;
+        unsigned made = 0;
+        for (int p = 0; p < 4; p++) made |= results[s * 4 + p].error.empty() ? 1u << p : 0u;
         for (int p = 0; p < 4; p++) {
             const UnitResult &result = results[s * 4 + p];
             report->units_below_loudness += result.below_loudness;
             report->units_lowered_for_codec += result.lowered_for_codec;
             if (result.clips) report->clipping.push_back(unit_syllable(syllables[s]) + "." + std::to_string(p));
             if (result.error.empty()) continue;
+            const int source = options.fill ? fill_source_position(p, made) : -1;
+            if (source >= 0) {
+                results[s * 4 + p].bytes = results[s * 4 + source].bytes;
+                report->filled.push_back(syllables[s] + "." + std::to_string(p) + "<-" + syllables[s] + "." + std::to_string(source));
+                continue;
+            }
             complete = false;
             if (result.missing) {
                 report->missing_recordings.push_back(result.error);

@@ -59,6 +59,7 @@ struct VoiceBuildOptions {
     VoiceByteOrder byte_order = VoiceByteOrder::Little;
     int threads = 0;       // 0: one per core
     bool partial = false;  // write the voice even when some syllables could not be made
+    bool fill = false;     // a syllable missing positions takes them from the nearest it has
     bool progress = false;  // progress bar on standard error
 };
 
@@ -74,8 +75,15 @@ struct VoiceBuildReport {
     int units_below_loudness = 0;                 // more than 1 dB under the common loudness
     int units_lowered_for_codec = 0;              // lowered again so that the decoder does not clip them
     std::vector<std::string> clipping;            // units the decoder clips all the same
+    std::vector<std::string> filled;              // "xin.0<-xin.3": a unit that is a copy of another
     std::string error;                            // why nothing was written
 };
+
+// The position whose unit stands in for a missing one, from the positions a syllable has (bit p
+// set: position p recorded): the nearest along alone - last - inside - first, the first of two
+// equally near in that order's direction (alone from last, last from inside, inside from first).
+// -1 when it has none.
+int fill_source_position(int missing, unsigned recorded);
 
 // Makes every unit, then writes the voice (through a temporary file, so an interrupted build never
 // leaves a half voice behind). Syllables with any unit that could not be made are left out; unless

@@ -133,6 +133,16 @@ int voice_check(const std::string &path, VoiceCheckReport *report) {
     std::vector<unsigned char> pcm(kCheckDecodeLimit);
     const int frame_bytes = 2 * std::max(1, static_cast<int>(voice->channels));
     StderrCapture capture;
+    // The builder fills a missing position with a copy of another: the same bytes under two names.
+    // Units of one syllable stand together in the index; each group of copies is listed once.
+    std::vector<std::pair<std::string, std::vector<unsigned char>>> same_syllable;
+    auto syllable_of = [](const std::string &name) { return name.size() > 2 ? name.substr(0, name.size() - 2) : name; };
+    std::map<std::string, std::string> copies;  // first unit of a group -> "a=b=c"
+    auto flush_copies = [&]() {
+        for (const auto &group : copies) report->filled.push_back(group.second);
+        copies.clear();
+        same_syllable.clear();
+    };
     for (int i = 0; i < voice->unit_count; i++) {
         const UnitEntry &unit = voice->units[i];
         const std::string name = unit.name;
@@ -147,6 +157,14 @@ int voice_check(const std::string &path, VoiceCheckReport *report) {
             report->undecodable.push_back(name + ": the file ends inside the unit");
             continue;
         }
+        if (!same_syllable.empty() && syllable_of(same_syllable.back().first) != syllable_of(name)) flush_copies();
+        for (const auto &other : same_syllable) {
+            if (other.second != bytes) continue;
+            std::string &group = copies[other.first];
+            group = (group.empty() ? other.first : group) + "=" + name;
+            break;
+        }
+        same_syllable.emplace_back(name, bytes);
         SpeexStreamSetup setup;
         const int written = decode_unit(bytes.data(), unit.size, pcm.data(), kCheckDecodeLimit, 0, 0, &setup);
         const std::string messages = capture.take();
@@ -168,6 +186,7 @@ int voice_check(const std::string &path, VoiceCheckReport *report) {
         if (report->longest.name.empty() || ms > report->longest.ms) report->longest = {name, ms};
         if (report->shortest.name.empty() || ms < report->shortest.ms) report->shortest = {name, ms};
     }
+    flush_copies();
     std::fclose(file);
     return 0;
 }

@@ -28,6 +28,7 @@ struct VoiceCheckReport {
     std::vector<std::string> undecodable;         // "name: reason"
     std::vector<std::string> oversize;            // "name: N bytes": the engine never fetches them
     std::vector<std::string> cut;                 // units longer than the engine's chunk buffer holds
+    std::vector<std::string> filled;              // "xin.0=xin.3": units of one syllable that share one recording
     UnitLength longest, shortest;
 
     // A file the engine would not speak in full: not loaded, or any list above but cut non-empty.
