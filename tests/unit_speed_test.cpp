@@ -88,6 +88,9 @@ TEST_F(SpeedUnitTest, OnsetComesOutAsRecorded) {
 // recording's at the same place in the vowel, within half a semitone at the median and a semitone
 // at four points in five (sonic's period guesses leave the odd glitch of a period or two).
 TEST_F(SpeedUnitTest, ToneContourIsKept) {
+    // An aspirated onset longer than the part kept as recorded: the whole vowel is sped up alike.
+    syllable.burst_ms = 12;
+    syllable.burst_level = 3000;
     for (auto glide : {std::pair<double, double>{100, 150}, {150, 100}}) {
         syllable.pitch_start = glide.first;
         syllable.pitch_end = glide.second;
@@ -95,9 +98,13 @@ TEST_F(SpeedUnitTest, ToneContourIsKept) {
         const int start = synthetic_speech_start(syllable);
         for (double factor : {2.0, 3.0, 4.0}) {
             const std::vector<int16_t> out = speed_up(in, factor);
-            // The vowel in the output: after the lead, shortened, and the burst, kept as it is; up to
-            // the tail, shortened.
-            const int vowel_out = static_cast<int>(std::lround(start / factor)) + (synthetic_vowel_start(syllable) - start);
+            // The vowel in the output: after the lead, shortened, the 10 ms kept and the rest of the
+            // onset, shortened as the vowel is; up to the tail, shortened.
+            const int kept = syllable.sample_rate / 100;
+            const int lead_out = static_cast<int>(std::lround(start / factor));
+            const int rest_out = static_cast<int>(out.size()) - lead_out - kept;
+            const int rest_in = static_cast<int>(in.size()) - start - kept;
+            const int vowel_out = lead_out + kept + (synthetic_vowel_start(syllable) - start - kept) * rest_out / rest_in;
             const int end_out = static_cast<int>(out.size()) -
                                 static_cast<int>(std::lround(syllable.tail_ms * syllable.sample_rate / 1000.0 / factor));
             std::vector<double> errors;

@@ -1,4 +1,4 @@
-// Fast units: a shortened lead, the onset as recorded, the rest in passes of sonic.
+// Fast units: a shortened lead, the onset as recorded, the rest in one sonic stream.
 #include "voice/unit_speed.h"
 
 #include <algorithm>
@@ -13,14 +13,12 @@
 namespace {
 
 constexpr int kScratchBytes = 100000;
-// Two stages of the passes; only the synthesis worker calls speed_unit.
-unsigned char g_stage[2][kScratchBytes];
+// The sped-up unit before it is cut to the limit; only the synthesis worker calls speed_unit.
+unsigned char g_sped[kScratchBytes];
 
 constexpr int kOnsetCopyMs = 10;
 // The copied onset takes at most this share of what follows the lead, leaving the rest room.
 constexpr int kOnsetShareDivisor = 3;
-// Above this, one sonic pass keeps only part of each period it passes over.
-constexpr double kPassMax = 2.0;
 constexpr int kBlockSamples = 2048;
 // 100 ms of silence outlasts everything sonic holds back (two periods of its lowest pitch).
 constexpr int kFlushSilenceDivisor = 10;
@@ -74,27 +72,6 @@ int sonic_pass(const unsigned char *in, int frames, int kept, double speed, unsi
     return static_cast<int>(wanted);
 }
 
-// frames of in to exactly target frames, the first `kept` unchanged, the rest in passes of at most
-// kPassMax, the last landing on the target. The result is in one of the stages; returns it, or
-// nullptr when sonic refuses.
-const unsigned char *sped_up(const unsigned char *in, int frames, int kept, int target, int sample_rate,
-                             int channels) {
-    const double factor = static_cast<double>(frames - kept) / (target - kept);
-    const int passes = std::max(1, static_cast<int>(std::ceil(std::log(factor) / std::log(kPassMax) - 1e-9)));
-    const double step = std::pow(factor, 1.0 / passes);
-    const int capacity = kScratchBytes / (2 * channels);
-    const unsigned char *source = in;
-    int source_frames = frames;
-    for (int p = 0; p < passes; ++p) {
-        const double speed = p + 1 == passes ? static_cast<double>(source_frames - kept) / (target - kept) : step;
-        unsigned char *out = g_stage[p % 2];
-        source_frames = sonic_pass(source, source_frames, kept, speed, out, capacity, sample_rate, channels);
-        if (source_frames < 0) return nullptr;
-        source = out;
-    }
-    return source;
-}
-
 // Writes frames of src at frame `at` of dest, as far as limit allows.
 void put_frames(unsigned char *dest, int limit, int at, const unsigned char *src, int frames, int frame_bytes) {
     const long n = std::min<long>(frames, limit / frame_bytes - static_cast<long>(at));
@@ -133,15 +110,16 @@ int speed_unit(const unsigned char *pcm, int count, unsigned char *dest, int lim
     const int skipped = lead - lead_out;
     const int kept = span.end_frame == 0 ? 0 : lead_out + std::max(onset, 0);
     const int in_frames = frames - skipped;
+    const unsigned char *from_lead = pcm + static_cast<size_t>(skipped) * frame_bytes;
     if (kept >= target || in_frames - kept <= target - kept) {
         // Nothing left to speed up: the unit's start as it is.
-        put_frames(dest, limit, 0, pcm + static_cast<size_t>(skipped) * frame_bytes, std::min(target, in_frames),
-                   frame_bytes);
+        put_frames(dest, limit, 0, from_lead, std::min(target, in_frames), frame_bytes);
     } else {
-        const unsigned char *sped = sped_up(pcm + static_cast<size_t>(skipped) * frame_bytes, in_frames, kept, target,
-                                            sample_rate, channels);
-        if (!sped) return -1;
-        put_frames(dest, limit, 0, sped, target, frame_bytes);
+        const double rest_speed = static_cast<double>(in_frames - kept) / (target - kept);
+        if (sonic_pass(from_lead, in_frames, kept, rest_speed, g_sped, kScratchBytes / frame_bytes, sample_rate,
+                       channels) < 0)
+            return -1;
+        put_frames(dest, limit, 0, g_sped, target, frame_bytes);
     }
     const int written = std::min(target, limit / frame_bytes) * frame_bytes;
     apply_edge_fades_bytes(dest, written / 2, sample_rate, channels);

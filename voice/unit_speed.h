@@ -1,14 +1,13 @@
 // Speaking speed beyond what SetRate reaches, with the tones kept and every onset heard.
 //
-// A unit is made faster by sonic, which drops whole pitch periods and so keeps the pitch. One
-// sonic pass above 2x keeps only a fraction of each period it passes over: its period guesses
-// make the pitch jitter, and it can drop a short burst (the release of "t", "c", "ch") altogether.
-// So for any factor above 1 a unit goes in three parts: its quiet lead is shortened by the factor;
-// the first 10 ms of its speech (the onset: a burst, the start of a fricative or of the voicing)
-// comes out as recorded; the rest is sped up by as much more as keeps the unit exactly
-// frames / factor long, in as many sonic passes as keep each at or below 2x. Each pass runs one
-// stream that copies the kept start at speed 1 and then changes speed, so the rest follows the
-// onset in phase, with no seam.
+// A unit is made faster by sonic, which drops pitch periods and so keeps the pitch. Above 2x one
+// sonic pass keeps only part of each period it passes over, and it can drop a short burst (the
+// release of "t", "c", "ch") altogether. So for any factor above 1 a unit goes in three parts:
+// its quiet lead is shortened by the factor; the first 10 ms of its speech (the onset: a burst,
+// the start of a fricative or of the voicing) comes out as recorded; the rest is sped up by as
+// much more as keeps the unit exactly frames / factor long. One sonic stream copies the kept
+// start at speed 1 and then changes speed, so the rest follows the onset in phase, with no seam.
+// (Splitting the rest into passes of at most 2x each did not keep the tones better.)
 #pragma once
 
 #include <cstdint>

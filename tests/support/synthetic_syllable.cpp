@@ -35,7 +35,8 @@ std::vector<int16_t> synthetic_syllable(const SyntheticSyllable &s) {
     std::mt19937 random(s.seed);
     std::uniform_real_distribution<double> noise(-1.0, 1.0);
     for (int i = 0; i < burst; ++i) mono.push_back(s.burst_level * noise(random));
-    // Harmonics of the gliding pitch under two formants, the amplitude rising and falling.
+    // Harmonics of the gliding pitch falling off as a glottal source does, under two formants; the
+    // amplitude rises and falls.
     double phase = 0;
     for (int i = 0; i < vowel; ++i) {
         const double p = static_cast<double>(i) / vowel;
@@ -45,7 +46,7 @@ std::vector<int16_t> synthetic_syllable(const SyntheticSyllable &s) {
         for (int h = 1; h * pitch < 4000; ++h) {
             const double f = h * pitch;
             const double formants = 1 / (1 + std::pow((f - 700) / 150, 2)) + 0.5 / (1 + std::pow((f - 1800) / 200, 2));
-            value += (0.15 + formants) * std::sin(h * phase);
+            value += (1.0 / h + formants) * std::sin(h * phase);
         }
         const double envelope = std::min(1.0, std::min(p, 1 - p) * 10);
         mono.push_back(s.vowel_level * 0.3 * envelope * value);
