@@ -63,11 +63,18 @@ int join_unit(UnitJoin &join, unsigned char *unit, int unit_bytes, int capacity,
         // quiet from frame `quiet_from`, this one speaks from frame `speech_from`.
         const int quiet_from = overlap - std::min(join.quiet_frames, overlap);
         const int speech_from = std::min(span.first_frame, overlap);
-        const int start = std::min(quiet_from, speech_from);
-        const int width = std::abs(speech_from - quiet_from);
+        int start = std::min(quiet_from, speech_from);
+        int width = std::abs(speech_from - quiet_from);
+        // Never a handover shorter than 1 ms: a sudden one is a click, and "quiet" is only quiet
+        // next to the unit's loudest.
+        const int shortest = std::min(overlap, std::max(1, sample_rate / 1000));
+        if (width < shortest) {
+            start = std::clamp(start - (shortest - width) / 2, 0, overlap - shortest);
+            width = shortest;
+        }
         int16_t *mixed = join.tail + static_cast<long>(held - overlap) * channels;
         for (int i = 0; i < overlap; ++i) {
-            const double w = width == 0 ? (i >= start ? 1.0 : 0.0) : next_weight(i, start, width);
+            const double w = next_weight(i, start, width);
             for (int c = 0; c < channels; ++c) {
                 const long at = static_cast<long>(i) * channels + c;
                 mixed[at] = static_cast<int16_t>(std::lround(mixed[at] * (1 - w) + load_sample(unit, at) * w));

@@ -9,11 +9,13 @@
 // then exactly the unit as it was made. Cancel forgets it with join_discard.
 //
 // Where the two overlap, the handover is put where neither is speaking when there is such a place
-// (the end of one unit is often quiet, the start of the next usually is): every speech sample of
-// both units is then kept as it was, and the quiet stretch between is crossfaded. Where both speak
-// across the whole overlap, they are crossfaded over the stretch where both speak (raised cosine,
-// weights adding to 1, so no sample passes either unit's peak). Speech is told from quiet by the
-// unit's own noise floor (voice/unit_silence.h).
+// (the end of one unit is often quiet, the start of the next usually is): the quiet stretch between
+// is crossfaded and every speech sample of both units is kept as it was. Where both speak, they
+// are crossfaded over the stretch where both speak. A crossfade is a raised cosine with weights
+// adding to 1, so no sample passes either unit's peak, and it is never shorter than 1 ms (or the
+// whole overlap, when that is shorter), so a quiet stretch shorter than that lets it reach up to
+// 1 ms into the speech. Speech is told from quiet by the unit's own noise
+// floor (voice/unit_silence.h).
 //
 // Length budget: each join shortens the pair by exactly its overlap, min(the held frames, half
 // the next unit); nothing else is added or removed. A run of units comes out as the sum of their
