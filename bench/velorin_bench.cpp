@@ -19,10 +19,10 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <sys/utsname.h>
 #include <unistd.h>
 
 #include "api/velorin_nvda.h"
+#include "bench_common.h"
 #include "tools/engine_host.h"
 #include "tools/host_platform.h"
 
@@ -111,44 +111,9 @@ Options parse_options(int argc, char **argv) {
 }
 
 std::string read_file(const std::string &path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) fail("cannot read " + path);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
-// UTF-8 to UTF-16; a malformed byte becomes U+FFFD.
-std::u16string to_utf16(const std::string &in) {
-    std::u16string out;
-    out.reserve(in.size());
-    size_t i = 0;
-    while (i < in.size()) {
-        const unsigned char lead = static_cast<unsigned char>(in[i]);
-        uint32_t code = 0xFFFD;
-        size_t extra = 0;
-        if (lead < 0x80) {
-            code = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
-            code = lead & 0x1F, extra = 1;
-        } else if ((lead & 0xF0) == 0xE0) {
-            code = lead & 0x0F, extra = 2;
-        } else if ((lead & 0xF8) == 0xF0) {
-            code = lead & 0x07, extra = 3;
-        }
-        if (extra && i + extra >= in.size()) extra = 0, code = 0xFFFD;
-        for (size_t k = 1; k <= extra; ++k) code = code << 6 | (static_cast<unsigned char>(in[i + k]) & 0x3F);
-        i += extra + 1;
-        if (code == 0) continue;
-        if (code >= 0x10000) {
-            code -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(code));
-        }
-    }
-    return out;
+    std::string text;
+    if (!read_text_file(path, &text)) fail("cannot read " + path);
+    return text;
 }
 
 // One-sentence requests from the text: paragraphs joined into single lines, cut after '.', '!'
@@ -220,22 +185,6 @@ bool reset_peak_rss() {
     const bool ok = write(fd, "5", 1) == 1;
     close(fd);
     return ok;
-}
-
-double median(std::vector<double> values) {
-    if (values.empty()) return NAN;
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-// Nearest-rank percentile.
-double percentile(std::vector<double> values, double p) {
-    if (values.empty()) return NAN;
-    std::sort(values.begin(), values.end());
-    size_t rank = static_cast<size_t>(std::ceil(p / 100.0 * static_cast<double>(values.size())));
-    rank = std::clamp<size_t>(rank, 1, values.size());
-    return values[rank - 1];
 }
 
 struct Figures {
@@ -450,22 +399,6 @@ void row(const char *what, double ours, double theirs, int decimals, bool higher
                  cell(theirs, decimals).c_str(), ratio.c_str());
 }
 
-std::string machine() {
-    std::string model;
-    std::ifstream cpuinfo("/proc/cpuinfo");
-    std::string line;
-    while (std::getline(cpuinfo, line)) {
-        if (line.rfind("model name", 0) == 0) {
-            model = line.substr(line.find(':') + 2);
-            break;
-        }
-    }
-    utsname name{};
-    uname(&name);
-    return model + ", " + std::to_string(std::thread::hardware_concurrency()) + " cores, " + name.sysname + " " +
-           name.release;
-}
-
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -494,7 +427,7 @@ int main(int argc, char **argv) {
     int espeak_rate = 0;
     if (options.espeak) theirs = measure_espeak(options, sentences, text, &espeak_rate);
 
-    std::fprintf(g_report, "velorin-bench on %s\n", machine().c_str());
+    std::fprintf(g_report, "velorin-bench on %s\n", machine_description().c_str());
     std::fprintf(g_report, "text: %s, %zu characters; %zu one-sentence requests of 5 to 25 words; rate %d (50 normal)\n",
                  options.text_file.c_str(), wide_text.size(), sentences.size(), options.rate);
     if (options.espeak)
