@@ -1,0 +1,135 @@
+// tone_bench: how well units keep their tones when sped up. Every step-th unit of a voice is
+// decoded, sped up by SetRate's sonic pass and by speed_unit at 2x to 6x, and praat tracks the
+// pitch of all of them; each contour is compared with the unit's own at 1x.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tone_contour.h"
+#include "voice/diagnostics.h"
+#include "voice/unit_decode.h"
+#include "voice/unit_lookup.h"
+#include "voice/unit_prosody.h"
+#include "voice/unit_speed.h"
+#include "voice/voice_file.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage: tone_bench --voice PATH [--step N]\n"
+    "Tone-contour error of sped-up units against the units at 1x, with praat's pitch tracker.\n"
+    "  --voice PATH  the voice file\n"
+    "  --step N      every N-th unit of the voice (default 89: 316 units of the default voice)\n";
+
+using Samples = std::vector<int16_t>;
+
+struct Method {
+    const char *name;
+    int (*run)(const Samples &in, Samples *out, double factor, int sample_rate, int channels);
+};
+
+int sonic_pass(const Samples &in, Samples *out, double factor, int sample_rate, int channels) {
+    return apply_prosody(reinterpret_cast<const unsigned char *>(in.data()), static_cast<int>(in.size() * 2),
+                         reinterpret_cast<unsigned char *>(out->data()), static_cast<int>(out->size() * 2),
+                         static_cast<float>(factor), 1, 1, 1, 1, 0, sample_rate, channels);
+}
+
+int kept_onset(const Samples &in, Samples *out, double factor, int sample_rate, int channels) {
+    return speed_unit(reinterpret_cast<const unsigned char *>(in.data()), static_cast<int>(in.size() * 2),
+                      reinterpret_cast<unsigned char *>(out->data()), static_cast<int>(out->size() * 2), factor,
+                      sample_rate, channels);
+}
+
+const Method kMethods[] = {{"one sonic pass (SetRate's)", sonic_pass}, {"speed_unit", kept_onset}};
+const double kFactors[] = {2, 3, 4, 5, 6};
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    std::string voice;
+    int step = 89;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--voice" && i + 1 < argc) {
+            voice = argv[++i];
+        } else if (arg == "--step" && i + 1 < argc) {
+            step = std::max(1, std::atoi(argv[++i]));
+        } else {
+            std::fputs(kUsage, arg == "-h" || arg == "--help" ? stdout : stderr);
+            return arg == "-h" || arg == "--help" ? 0 : 2;
+        }
+    }
+    set_diagnostics_enabled(false);
+    if (voice.empty() || voice_select(voice.c_str()) != 0) {
+        std::fprintf(stderr, "tone_bench: give a voice that loads with --voice\n");
+        return 1;
+    }
+    const VoiceDatabase *database = current_voice();
+    const int sample_rate = voice_sample_rate(), channels = voice_channels();
+    char folder_template[] = "/tmp/tone_bench.XXXXXX";
+    const char *folder = mkdtemp(folder_template);
+    if (!folder) return 1;
+
+    // Decode, speed up, time and write every unit.
+    static unsigned char stored[20000];
+    static unsigned char decoded[100000];
+    std::vector<std::string> units;
+    double seconds[2][5] = {};
+    double audio_seconds = 0;
+    for (int u = 0; u < database->unit_count; u += step) {
+        const int size = get_unit_audio(database->units[u].name, stored, sizeof stored);
+        const int bytes = size < 0 ? -1 : decode_unit(stored, size, decoded, sizeof decoded);
+        if (bytes <= 0) continue;
+        const Samples in(reinterpret_cast<int16_t *>(decoded), reinterpret_cast<int16_t *>(decoded) + bytes / 2);
+        const std::string id = "u" + std::to_string(units.size());
+        units.push_back(database->units[u].name);
+        audio_seconds += static_cast<double>(in.size()) / channels / sample_rate;
+        write_padded_wav(std::string(folder) + "/" + id + "_1.wav", in, sample_rate, channels, 40);
+        for (int m = 0; m < 2; ++m) {
+            for (int f = 0; f < 5; ++f) {
+                Samples out(in.size());
+                const auto start = std::chrono::steady_clock::now();
+                const int written = kMethods[m].run(in, &out, kFactors[f], sample_rate, channels);
+                seconds[m][f] += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+                out.resize(static_cast<size_t>(std::max(written, 0)) / 2);
+                write_padded_wav(std::string(folder) + "/" + id + "_" + std::to_string(m) + "_" +
+                                     std::to_string(static_cast<int>(kFactors[f])) + ".wav",
+                                 out, sample_rate, channels, 40);
+            }
+        }
+    }
+    std::map<std::string, PitchTrack> tracks;
+    std::string error;
+    const bool tracked = praat_pitch_tracks(folder, &tracks, &error);
+    std::filesystem::remove_all(folder);
+    if (!tracked) {
+        std::fprintf(stderr, "tone_bench: %s\n", error.c_str());
+        return 1;
+    }
+
+    std::printf("tone_bench: %zu units of %s (every %d-th), %d Hz, praat's autocorrelation pitch\n", units.size(),
+                voice.c_str(), step, sample_rate);
+    std::printf("contour error against the unit at 1x: mean semitones over the units compared, share over 1 "
+                "semitone, units without voicing left to compare; CPU per second of 1x audio\n\n");
+    std::printf("| factor | %-34s | %-34s |\n", kMethods[0].name, kMethods[1].name);
+    std::printf("|--------|------------------------------------|------------------------------------|\n");
+    for (int f = 0; f < 5; ++f) {
+        std::printf("| %4.0fx  |", kFactors[f]);
+        for (int m = 0; m < 2; ++m) {
+            std::vector<ContourError> errors;
+            for (size_t i = 0; i < units.size(); ++i) {
+                const std::string id = "u" + std::to_string(i);
+                errors.push_back(contour_error(tracks[id + "_1"], tracks[id + "_" + std::to_string(m) + "_" +
+                                                                         std::to_string(static_cast<int>(kFactors[f]))]));
+            }
+            const ContourSummary s = summarize(errors);
+            std::printf(" %5.2f st, %4.1f %% > 1, %3d -, %5.1f ms |", s.mean_semitones, 100 * s.over_one, s.untracked,
+                        1000 * seconds[m][f] / audio_seconds);
+        }
+        std::printf("\n");
+    }
+    return 0;
+}
