@@ -506,7 +506,7 @@ int main(int argc, char **argv) {
     }
     std::map<std::string, PitchTrack> tracks;
     std::string error;
-    const bool tracked = options.tones && praat_pitch_tracks(tone_folder, &tracks, &error);
+    const bool tracked = options.tones && praat_pitch_tracks(tone_folder, false, &tracks, &error);
     std::filesystem::remove_all(tone_folder);
     if (options.tones && !tracked) std::fprintf(stderr, "velorin-fluency: no tone contours: %s\n", error.c_str());
     for (auto [figures, tag] : {std::pair<Figures *, const char *>{&ours, "v"}, {&theirs, "e"}}) {

@@ -19,10 +19,11 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: tone_bench --voice PATH [--step N]\n"
+    "Usage: tone_bench --voice PATH [--step N] [--cc]\n"
     "Tone-contour error of sped-up units against the units at 1x, with praat's pitch tracker.\n"
     "  --voice PATH  the voice file\n"
-    "  --step N      every N-th unit of the voice (default 89: 316 units of the default voice)\n";
+    "  --step N      every N-th unit of the voice (default 89: 316 units of the default voice)\n"
+    "  --cc          praat's cross-correlation method instead of its autocorrelation method\n";
 
 using Samples = std::vector<int16_t>;
 
@@ -51,10 +52,13 @@ const double kFactors[] = {2, 3, 4, 5, 6};
 int main(int argc, char **argv) {
     std::string voice;
     int step = 89;
+    bool cross_correlation = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--voice" && i + 1 < argc) {
             voice = argv[++i];
+        } else if (arg == "--cc") {
+            cross_correlation = true;
         } else if (arg == "--step" && i + 1 < argc) {
             step = std::max(1, std::atoi(argv[++i]));
         } else {
@@ -103,15 +107,15 @@ int main(int argc, char **argv) {
     }
     std::map<std::string, PitchTrack> tracks;
     std::string error;
-    const bool tracked = praat_pitch_tracks(folder, &tracks, &error);
+    const bool tracked = praat_pitch_tracks(folder, cross_correlation, &tracks, &error);
     std::filesystem::remove_all(folder);
     if (!tracked) {
         std::fprintf(stderr, "tone_bench: %s\n", error.c_str());
         return 1;
     }
 
-    std::printf("tone_bench: %zu units of %s (every %d-th), %d Hz, praat's autocorrelation pitch\n", units.size(),
-                voice.c_str(), step, sample_rate);
+    std::printf("tone_bench: %zu units of %s (every %d-th), %d Hz, praat's %s pitch\n", units.size(), voice.c_str(),
+                step, sample_rate, cross_correlation ? "cross-correlation" : "autocorrelation");
     std::printf("contour error against the unit at 1x: mean semitones over the units compared, share over 1 "
                 "semitone, units without voicing left to compare; CPU per second of 1x audio\n\n");
     std::printf("| factor | %-34s | %-34s |\n", kMethods[0].name, kMethods[1].name);

@@ -56,9 +56,10 @@ bool write_padded_wav(const std::string &path, const std::vector<int16_t> &sampl
     return static_cast<bool>(out);
 }
 
-bool praat_pitch_tracks(const std::string &folder, std::map<std::string, PitchTrack> *tracks, std::string *error) {
-    const std::string command =
-        "praat --run '" VELORIN_SOURCE_DIR "/bench/pitch_listing.praat' '" + folder + "' 2>&1";
+bool praat_pitch_tracks(const std::string &folder, bool cross_correlation, std::map<std::string, PitchTrack> *tracks,
+                        std::string *error) {
+    const std::string command = "praat --run '" VELORIN_SOURCE_DIR "/bench/pitch_listing.praat' '" + folder + "' " +
+                                (cross_correlation ? "cc" : "ac") + " 2>&1";
     FILE *pipe = popen(command.c_str(), "r");
     if (!pipe) {
         *error = "cannot run praat";

@@ -15,9 +15,11 @@ using PitchTrack = std::vector<double>;
 bool write_padded_wav(const std::string &path, const std::vector<int16_t> &samples, int sample_rate, int channels,
                       int pad_ms);
 
-// Runs praat with bench/pitch_listing.praat over every WAV in folder: tracks by file name (without
-// ".wav"). false with a reason when praat is missing or fails.
-bool praat_pitch_tracks(const std::string &folder, std::map<std::string, PitchTrack> *tracks, std::string *error);
+// Runs praat with bench/pitch_listing.praat over every WAV in folder, by its autocorrelation method
+// or (cross_correlation) its cross-correlation method: tracks by file name (without ".wav"). false
+// with a reason when praat is missing or fails.
+bool praat_pitch_tracks(const std::string &folder, bool cross_correlation, std::map<std::string, PitchTrack> *tracks,
+                        std::string *error);
 
 struct ContourError {
     bool compared = false;  // both voiced somewhere at the points compared
