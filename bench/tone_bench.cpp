@@ -1,7 +1,11 @@
 // tone_bench: how well units keep their tones when sped up. Every step-th unit of a voice is
-// decoded, sped up by SetRate's sonic pass and by speed_unit at 2x to 6x, and praat tracks the
+// decoded and made faster at 2x to 6x by sonic's settings (speed at both qualities, rate, rate with
+// the pitch brought back by chord pitch or by resampling) and by speed_unit, and praat tracks the
 // pitch of all of them; each contour is compared with the unit's own at 1x.
+#include <algorithm>
 #include <chrono>
+#include <iterator>
+#include <map>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -32,10 +36,35 @@ struct Method {
     int (*run)(const Samples &in, Samples *out, double factor, int sample_rate, int channels);
 };
 
-int sonic_pass(const Samples &in, Samples *out, double factor, int sample_rate, int channels) {
+int sonic(const Samples &in, Samples *out, float speed, float pitch, float rate, int chord_pitch, int quality,
+          int sample_rate, int channels) {
     return apply_prosody(reinterpret_cast<const unsigned char *>(in.data()), static_cast<int>(in.size() * 2),
-                         reinterpret_cast<unsigned char *>(out->data()), static_cast<int>(out->size() * 2),
-                         static_cast<float>(factor), 1, 1, 1, 1, 0, sample_rate, channels);
+                         reinterpret_cast<unsigned char *>(out->data()), static_cast<int>(out->size() * 2), speed,
+                         pitch, rate, 1, chord_pitch, quality, sample_rate, channels);
+}
+
+int sonic_pass(const Samples &in, Samples *out, double factor, int sample_rate, int channels) {
+    return sonic(in, out, static_cast<float>(factor), 1, 1, 1, 0, sample_rate, channels);
+}
+
+int sonic_pass_quality(const Samples &in, Samples *out, double factor, int sample_rate, int channels) {
+    return sonic(in, out, static_cast<float>(factor), 1, 1, 1, 1, sample_rate, channels);
+}
+
+// Faster by resampling: the pitch goes up with the speed. (With chord pitch on, sonic ignores the
+// rate and apply_prosody would only cut the unit short.)
+int sonic_rate(const Samples &in, Samples *out, double factor, int sample_rate, int channels) {
+    return sonic(in, out, 1, 1, static_cast<float>(factor), 0, 0, sample_rate, channels);
+}
+
+// Resampled faster, the pitch brought back down: by chord pitch (sonic then ignores the rate and
+// speeds up by pitch / speed instead), and by resampling.
+int rate_and_chord_pitch(const Samples &in, Samples *out, double factor, int sample_rate, int channels) {
+    return sonic(in, out, 1, static_cast<float>(1 / factor), static_cast<float>(factor), 1, 0, sample_rate, channels);
+}
+
+int rate_and_pitch(const Samples &in, Samples *out, double factor, int sample_rate, int channels) {
+    return sonic(in, out, 1, static_cast<float>(1 / factor), static_cast<float>(factor), 0, 0, sample_rate, channels);
 }
 
 int kept_onset(const Samples &in, Samples *out, double factor, int sample_rate, int channels) {
@@ -44,7 +73,15 @@ int kept_onset(const Samples &in, Samples *out, double factor, int sample_rate, 
                       sample_rate, channels);
 }
 
-const Method kMethods[] = {{"one sonic pass (SetRate's)", sonic_pass}, {"speed_unit", kept_onset}};
+const Method kMethods[] = {
+    {"sonic speed, quality 0 (SetRate's)", sonic_pass},
+    {"sonic speed, quality 1", sonic_pass_quality},
+    {"sonic rate", sonic_rate},
+    {"sonic rate, pitch 1/factor, chord pitch on", rate_and_chord_pitch},
+    {"sonic rate, pitch 1/factor, resampled", rate_and_pitch},
+    {"speed_unit", kept_onset},
+};
+constexpr int kMethodCount = static_cast<int>(std::size(kMethods));
 const double kFactors[] = {2, 3, 4, 5, 6};
 
 }  // namespace
@@ -81,7 +118,8 @@ int main(int argc, char **argv) {
     static unsigned char stored[20000];
     static unsigned char decoded[100000];
     std::vector<std::string> units;
-    double seconds[2][5] = {};
+    std::map<std::string, double> lengths;
+    double seconds[kMethodCount][5] = {};
     double audio_seconds = 0;
     for (int u = 0; u < database->unit_count; u += step) {
         const int size = get_unit_audio(database->units[u].name, stored, sizeof stored);
@@ -92,16 +130,17 @@ int main(int argc, char **argv) {
         units.push_back(database->units[u].name);
         audio_seconds += static_cast<double>(in.size()) / channels / sample_rate;
         write_padded_wav(std::string(folder) + "/" + id + "_1.wav", in, sample_rate, channels, 40);
-        for (int m = 0; m < 2; ++m) {
+        lengths[id + "_1"] = static_cast<double>(in.size());
+        for (int m = 0; m < kMethodCount; ++m) {
             for (int f = 0; f < 5; ++f) {
-                Samples out(in.size());
+                Samples out(in.size() * 2);
                 const auto start = std::chrono::steady_clock::now();
                 const int written = kMethods[m].run(in, &out, kFactors[f], sample_rate, channels);
                 seconds[m][f] += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
                 out.resize(static_cast<size_t>(std::max(written, 0)) / 2);
-                write_padded_wav(std::string(folder) + "/" + id + "_" + std::to_string(m) + "_" +
-                                     std::to_string(static_cast<int>(kFactors[f])) + ".wav",
-                                 out, sample_rate, channels, 40);
+                const std::string name = id + "_" + std::to_string(m) + "_" + std::to_string(static_cast<int>(kFactors[f]));
+                lengths[name] = static_cast<double>(out.size());
+                write_padded_wav(std::string(folder) + "/" + name + ".wav", out, sample_rate, channels, 40);
             }
         }
     }
@@ -116,24 +155,27 @@ int main(int argc, char **argv) {
 
     std::printf("tone_bench: %zu units of %s (every %d-th), %d Hz, praat's %s pitch\n", units.size(), voice.c_str(),
                 step, sample_rate, cross_correlation ? "cross-correlation" : "autocorrelation");
-    std::printf("contour error against the unit at 1x: mean semitones over the units compared, share over 1 "
-                "semitone, units without voicing left to compare; CPU per second of 1x audio\n\n");
-    std::printf("| factor | %-34s | %-34s |\n", kMethods[0].name, kMethods[1].name);
-    std::printf("|--------|------------------------------------|------------------------------------|\n");
-    for (int f = 0; f < 5; ++f) {
-        std::printf("| %4.0fx  |", kFactors[f]);
-        for (int m = 0; m < 2; ++m) {
+    std::printf("contour error against the unit at 1x: mean semitones over the units compared, share of them over "
+                "1 semitone, units without voicing left to compare; the median length at 1x over the length; CPU per "
+                "second of 1x audio\n\n");
+    std::printf("| method | factor | mean error | over 1 semitone | without voicing | speed reached | CPU |\n");
+    std::printf("|---|---|---|---|---|---|---|\n");
+    for (int m = 0; m < kMethodCount; ++m) {
+        for (int f = 0; f < 5; ++f) {
             std::vector<ContourError> errors;
+            std::vector<double> reached;
             for (size_t i = 0; i < units.size(); ++i) {
                 const std::string id = "u" + std::to_string(i);
-                errors.push_back(contour_error(tracks[id + "_1"], tracks[id + "_" + std::to_string(m) + "_" +
-                                                                         std::to_string(static_cast<int>(kFactors[f]))]));
+                const std::string name = id + "_" + std::to_string(m) + "_" + std::to_string(static_cast<int>(kFactors[f]));
+                errors.push_back(contour_error(tracks[id + "_1"], tracks[name]));
+                reached.push_back(lengths[id + "_1"] / std::max(1.0, lengths[name]));
             }
+            std::sort(reached.begin(), reached.end());
             const ContourSummary s = summarize(errors);
-            std::printf(" %5.2f st, %4.1f %% > 1, %3d -, %5.1f ms |", s.mean_semitones, 100 * s.over_one, s.untracked,
+            std::printf("| %s | %.0fx | %.2f st | %.1f %% | %d | %.2fx | %.1f ms |\n", kMethods[m].name, kFactors[f],
+                        s.mean_semitones, 100 * s.over_one, s.untracked, reached[reached.size() / 2],
                         1000 * seconds[m][f] / audio_seconds);
         }
-        std::printf("\n");
     }
     return 0;
 }
