@@ -2,6 +2,7 @@
 #include "bench/bench_support.h"
 
 #include <fcntl.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +11,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <sstream>
+#include <thread>
+
+bool read_text_file(const std::string &path, std::string *text) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return false;
+    std::ostringstream content;
+    content << file.rdbuf();
+    *text = content.str();
+    return !file.bad();
+}
 
 std::u16string to_utf16(const std::string &in) {
     std::u16string out;
@@ -76,3 +88,26 @@ double median(std::vector<double> values) {
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+double percentile(std::vector<double> values, double p) {
+    if (values.empty()) return NAN;
+    std::sort(values.begin(), values.end());
+    size_t rank = static_cast<size_t>(std::ceil(p / 100.0 * static_cast<double>(values.size())));
+    rank = std::clamp<size_t>(rank, 1, values.size());
+    return values[rank - 1];
+}
+
+std::string machine_description() {
+    std::string model;
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(cpuinfo, line)) {
+        if (line.rfind("model name", 0) == 0) {
+            model = line.substr(line.find(':') + 2);
+            break;
+        }
+    }
+    utsname name{};
+    uname(&name);
+    return model + ", " + std::to_string(std::thread::hardware_concurrency()) + " cores, " + name.sysname + " " +
+           name.release;
+}

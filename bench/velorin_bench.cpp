@@ -19,7 +19,6 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <sys/utsname.h>
 #include <unistd.h>
 
 #include "api/velorin_nvda.h"
@@ -112,11 +111,9 @@ Options parse_options(int argc, char **argv) {
 }
 
 std::string read_file(const std::string &path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) fail("cannot read " + path);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
+    std::string text;
+    if (!read_text_file(path, &text)) fail("cannot read " + path);
+    return text;
 }
 
 // One-sentence requests from the text: paragraphs joined into single lines, cut after '.', '!'
@@ -170,15 +167,6 @@ double process_cpu_seconds() {
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + t.tv_nsec / 1e9;
-}
-
-// Nearest-rank percentile.
-double percentile(std::vector<double> values, double p) {
-    if (values.empty()) return NAN;
-    std::sort(values.begin(), values.end());
-    size_t rank = static_cast<size_t>(std::ceil(p / 100.0 * static_cast<double>(values.size())));
-    rank = std::clamp<size_t>(rank, 1, values.size());
-    return values[rank - 1];
 }
 
 struct Figures {
@@ -393,22 +381,6 @@ void row(const char *what, double ours, double theirs, int decimals, bool higher
                  cell(theirs, decimals).c_str(), ratio.c_str());
 }
 
-std::string machine() {
-    std::string model;
-    std::ifstream cpuinfo("/proc/cpuinfo");
-    std::string line;
-    while (std::getline(cpuinfo, line)) {
-        if (line.rfind("model name", 0) == 0) {
-            model = line.substr(line.find(':') + 2);
-            break;
-        }
-    }
-    utsname name{};
-    uname(&name);
-    return model + ", " + std::to_string(std::thread::hardware_concurrency()) + " cores, " + name.sysname + " " +
-           name.release;
-}
-
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -437,7 +409,7 @@ int main(int argc, char **argv) {
     int espeak_rate = 0;
     if (options.espeak) theirs = measure_espeak(options, sentences, text, &espeak_rate);
 
-    std::fprintf(g_report, "velorin-bench on %s\n", machine().c_str());
+    std::fprintf(g_report, "velorin-bench on %s\n", machine_description().c_str());
     std::fprintf(g_report, "text: %s, %zu characters; %zu one-sentence requests of 5 to 25 words; rate %d (50 normal)\n",
                  options.text_file.c_str(), wide_text.size(), sentences.size(), options.rate);
     if (options.espeak)

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "voice/pcm_samples.h"
+
 namespace {
 
 constexpr int kBlockSamples = 2048;
@@ -15,19 +17,6 @@ constexpr int kBlockSamples = 2048;
 constexpr int kSonicMinSampleRate = 65;
 // 100 ms of silence outlasts everything sonic holds back (two periods of its lowest pitch).
 constexpr int kFlushSilenceDivisor = 10;
-
-int16_t load_sample(const unsigned char *pcm, long index) {
-    int16_t value;
-    std::memcpy(&value, pcm + 2 * index, 2);
-    return value;
-}
-
-void store_sample(unsigned char *pcm, long index, int16_t value) { std::memcpy(pcm + 2 * index, &value, 2); }
-
-void scale_sample(unsigned char *pcm, long index, double factor) {
-    // The conversion truncates toward zero.
-    store_sample(pcm, index, static_cast<int16_t>(load_sample(pcm, index) * factor));
-}
 
 }  // namespace
 
