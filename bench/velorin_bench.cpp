@@ -25,6 +25,7 @@
 #include "api/velorin_nvda.h"
 #include "tools/engine_host.h"
 #include "tools/host_platform.h"
+#include "tools/voice_catalog.h"
 
 namespace {
 

@@ -20,6 +20,8 @@
 #include "api/velorin_nvda.h"
 #include "tools/engine_host.h"
 #include "tools/host_platform.h"
+#include "tools/utf8_text.h"
+#include "tools/voice_catalog.h"
 
 namespace {
 
@@ -30,8 +32,9 @@ const char kUsage[] =
     "\n"
     "  -o, --output PATH   write to PATH ('-' for standard output; default velorin.wav)\n"
     "  -f, --file PATH     read the text from PATH (UTF-8)\n"
-    "      --voice PATH    voice file (default: the default voice beside the program)\n"
-    "      --library PATH  engine library (default: the one beside the program)\n"
+    "      --voice PATH    voice file (default: vi-default from the voice folders)\n"
+    "      --library PATH  engine library (default: the one beside the program, else the\n"
+    "                      installed one)\n"
     "      --rate N        speed, 25..100, 50 normal (the screen reader's scale)\n"
     "      --pitch N       pitch in percent, 100 unchanged\n"
     "      --volume N      volume in percent, 100 unchanged\n"
@@ -135,56 +138,6 @@ std::string read_input(const Options &options) {
     }
     set_binary_mode(stdin);
     return std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-}
-
-// Strict UTF-8 to UTF-16: overlong forms, surrogates and truncated sequences are refused.
-bool utf8_to_utf16(const std::string &in, std::u16string *out, size_t *bad_offset) {
-    out->clear();
-    size_t i = 0;
-    if (in.compare(0, 3, "\xEF\xBB\xBF") == 0) i = 3;  // byte-order mark
-    while (i < in.size()) {
-        unsigned char lead = static_cast<unsigned char>(in[i]);
-        uint32_t code = 0;
-        size_t extra = 0;
-        uint32_t minimum = 0;
-        if (lead < 0x80) {
-            code = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
-            code = lead & 0x1F, extra = 1, minimum = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            code = lead & 0x0F, extra = 2, minimum = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            code = lead & 0x07, extra = 3, minimum = 0x10000;
-        } else {
-            *bad_offset = i;
-            return false;
-        }
-        if (extra && i + extra >= in.size()) {
-            *bad_offset = i;
-            return false;
-        }
-        for (size_t k = 1; k <= extra; ++k) {
-            unsigned char next = static_cast<unsigned char>(in[i + k]);
-            if ((next & 0xC0) != 0x80) {
-                *bad_offset = i;
-                return false;
-            }
-            code = (code << 6) | (next & 0x3F);
-        }
-        if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) || code == 0) {
-            *bad_offset = i;
-            return false;
-        }
-        if (code >= 0x10000) {
-            code -= 0x10000;
-            out->push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-            out->push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
-        } else {
-            out->push_back(static_cast<char16_t>(code));
-        }
-        i += extra + 1;
-    }
-    return true;
 }
 
 // Where the audio goes. Written from the engine's worker thread inside the callback.
