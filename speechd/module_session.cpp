@@ -45,8 +45,16 @@ constexpr int32_t kLastRequestIndex = 0x7FFFFFFF;
 
 enum class MessageKind { Text, Character, Key, SoundIcon };
 
-// The message being spoken: its engine requests are first_index .. first_index + segments - 1,
-// one per piece of text between two marks.
+// An index mark and the request before whose audio it is sent (the number of requests: at the end).
+struct PlacedMark {
+    std::string name;
+    size_t before_segment;
+};
+
+// speech-dispatcher's own marks, at each sentence's end, where it resumes a paused message.
+bool is_server_mark(const std::string &name) { return name.compare(0, 6, "__spd_") == 0; }
+
+// The message being spoken: its engine requests are first_index .. first_index + segments - 1.
 struct Utterance {
     bool active = false;  // from "200 OK SPEAKING" until its END, STOP or PAUSE is sent
     bool queued = false;  // every request is with the engine
@@ -54,7 +62,7 @@ struct Utterance {
     uint64_t serial = 0;
     int32_t first_index = 0;
     int32_t segments = 0;
-    std::vector<std::string> marks;  // marks[i] follows segment i
+    std::vector<PlacedMark> marks;  // in order
     size_t marks_sent = 0;
     VoiceFormat format;
 };
@@ -73,8 +81,8 @@ struct ModuleState {
     int out_fd = -1;
     bool out_broken = false;  // the server stopped reading
     Utterance utterance;
-    // Set by STOP and PAUSE before they wait for out_mutex: a chunk being sent stops between
-    // blocks instead of filling the server's pipe with audio it will drop.
+    // Set by STOP before it waits for out_mutex: a chunk being sent stops between blocks
+    // instead of filling the server's pipe with audio it will drop.
     std::atomic<bool> stop_requested{false};
     bool quitting = false;
     bool cancel_pending = false;  // a paused utterance's requests are still with the engine
@@ -166,10 +174,10 @@ std::string audio_message(const char *pcm, size_t bytes, const VoiceFormat &form
 // later without a gap or a repetition; the watcher cancels the rest.
 void send_marks_before_locked(ModuleState &s, size_t segment) {
     Utterance &u = s.utterance;
-    while (u.active && u.marks_sent < u.marks.size() && u.marks_sent < segment) {
-        const std::string &mark = u.marks[u.marks_sent++];
+    while (u.active && u.marks_sent < u.marks.size() && u.marks[u.marks_sent].before_segment <= segment) {
+        const std::string &mark = u.marks[u.marks_sent++].name;
         send_locked(s, "700-" + mark + "\n700 INDEX MARK\n");
-        if (u.pause_requested && mark.compare(0, 6, "__spd_") == 0) {
+        if (u.pause_requested && is_server_mark(mark)) {
             send_locked(s, "704 PAUSE\n");
             u.active = false;
             s.cancel_pending = true;
@@ -182,7 +190,7 @@ void send_marks_before_locked(ModuleState &s, size_t segment) {
 void finish_locked(ModuleState &s) {
     // Everything has been spoken: a pause that found no mark of the server's ends with it.
     s.utterance.pause_requested = false;
-    send_marks_before_locked(s, s.utterance.marks.size());
+    send_marks_before_locked(s, static_cast<size_t>(s.utterance.segments));
     send_locked(s, "702 END\n");
     s.utterance.active = false;
 }
@@ -430,9 +438,35 @@ std::u16string engine_text(const std::string &utf8) {
 
 // The requests and marks of a message.
 struct SpeechPlan {
-    std::vector<std::u16string> segments;  // "" where there is nothing to speak
-    std::vector<std::string> marks;        // marks[i] follows segments[i]
+    std::vector<std::u16string> segments;  // one engine request each; "" where there is nothing to speak
+    std::vector<PlacedMark> marks;
 };
+
+// The text of a message as engine requests: a request ends at each of speech-dispatcher's own
+// marks (a sentence's end), so that a pause ends there exactly. A client's marks do not cut a
+// sentence into requests, which would speak its words as separate phrases (Orca marks every
+// word): a mark at a request's start is sent when its audio starts, one inside it when its
+// audio has all been sent, never before the audio that comes before it.
+void plan_text(const ModuleState &s, const std::string &ssml, SpeechPlan *plan) {
+    const SsmlSpeech speech = parse_ssml(ssml);
+    std::string request;
+    bool request_has_words = false;
+    for (size_t i = 0; i < speech.texts.size(); ++i) {
+        request += speech.texts[i];
+        request_has_words = request_has_words || request.find_first_not_of(" \t\r\n") != std::string::npos;
+        if (i == speech.marks.size()) break;
+        const std::string &mark = speech.marks[i];
+        if (is_server_mark(mark)) {
+            plan->segments.push_back(engine_text(speak_punctuation(request, s.settings.punctuation)));
+            request.clear();
+            request_has_words = false;
+            plan->marks.push_back({mark, plan->segments.size()});
+        } else {
+            plan->marks.push_back({mark, plan->segments.size() + (request_has_words ? 1 : 0)});
+        }
+    }
+    plan->segments.push_back(engine_text(speak_punctuation(request, s.settings.punctuation)));
+}
 
 SpeechPlan plan_speech(const ModuleState &s, MessageKind kind, const std::string &text) {
     SpeechPlan plan;
@@ -441,9 +475,7 @@ SpeechPlan plan_speech(const ModuleState &s, MessageKind kind, const std::string
     } else if (kind == MessageKind::Key) {
         plan.segments.push_back(engine_text(key_text(text)));
     } else {
-        SsmlSpeech speech = parse_ssml(text);
-        for (const std::string &piece : speech.texts) plan.segments.push_back(engine_text(speak_punctuation(piece, s.settings.punctuation)));
-        plan.marks = std::move(speech.marks);
+        plan_text(s, text, &plan);
     }
     return plan;
 }
