@@ -256,8 +256,12 @@ void watch_engine() {
     }
 }
 
-// Stops the utterance at once, with STOP as its end; nothing if none speaks.
-void stop_utterance(ModuleState &s) {
+// How a stopped utterance ends: with a STOP event, or silently where the server no longer reads
+// events of it (its reply reader would wait for an event reader that is not there).
+enum class StopEvent { Send, None };
+
+// Stops the utterance at once; nothing if none speaks.
+void stop_utterance(ModuleState &s, StopEvent event) {
     s.stop_requested.store(true);
     {
         std::lock_guard<std::mutex> lock(s.out_mutex);
@@ -270,7 +274,7 @@ void stop_utterance(ModuleState &s) {
         Cancel();
         s.needs_fence = true;
     }
-    reply(s, "703 STOP");
+    if (event == StopEvent::Send) reply(s, "703 STOP");
 }
 
 // PAUSE: speech goes on to speech-dispatcher's next own mark and ends there.
@@ -539,9 +543,9 @@ void speak_message(ModuleState &s, MessageKind kind, const std::string &text) {
 
 // SPEAK, CHAR, KEY and SOUND_ICON: the message's lines, then speech. False when the input ended.
 bool handle_message(ModuleState &s, LineReader &in, MessageKind kind) {
-    // The server waits for a message's end before it sends the next; one it did not wait for
-    // ends the one before, whose STOP comes before this command's replies.
-    stop_utterance(s);
+    // The server sends a message only once the one before has ended; if it did not wait, the
+    // one before is over for it, and ends here without an event.
+    stop_utterance(s, StopEvent::None);
     reply(s, "202 OK RECEIVING MESSAGE");
     std::vector<std::string> lines;
     if (!read_block(in, &lines)) return false;
@@ -619,7 +623,7 @@ bool initialize(ModuleState &s) {
 }
 
 void shut_down(ModuleState &s) {
-    stop_utterance(s);
+    stop_utterance(s, StopEvent::None);
     {
         std::lock_guard<std::mutex> engine(s.engine_mutex);
         cancel_if_pending(s);
@@ -664,7 +668,7 @@ int run_module(int in_fd, int out_fd, const ModuleConfig &config) {
         } else if (line == "SOUND_ICON") {
             more = handle_message(s, in, MessageKind::SoundIcon);
         } else if (line == "STOP") {
-            stop_utterance(s);
+            stop_utterance(s, StopEvent::Send);
         } else if (line == "PAUSE") {
             pause_utterance(s);
         } else if (line == "SET") {
