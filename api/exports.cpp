@@ -6,24 +6,18 @@
 #include "scheduler/speech.h"
 #include "voice/voice_file.h"
 
-// The four entries with C++ names. Their bodies are C functions whose symbols are pinned
-// to the host's strings, whatever this platform's wchar_t is. On Windows the
-// module-definition files in api/windows/ map the names instead: mingw's 32-bit
-// export directives cannot carry asm labels.
+// The four entries with C++ names are C functions whose symbols the public header pins to the
+// host's strings, whatever this platform's wchar_t is. On Windows the module-definition files in
+// api/windows/ map the names instead (mingw's 32-bit export directives cannot carry asm labels),
+// so there they are declared here, unexported under their own names.
 #if defined(_WIN32)
-#define VELORIN_MANGLED(name)
-#define VELORIN_MANGLED_API
-#else
-#define VELORIN_MANGLED(name) __asm__(name)
-#define VELORIN_MANGLED_API VELORIN_API
-#endif
-
 extern "C" {
-VELORIN_MANGLED_API bool velorin_init_synth(VelorinAudioCallback callback) VELORIN_MANGLED("_Z9InitSynthPFiPciE");
-VELORIN_MANGLED_API void velorin_speak_text(const VelorinUtf16 *text, int index) VELORIN_MANGLED("_Z9SpeakTextPwi");
-VELORIN_MANGLED_API void velorin_terminate_synth(void) VELORIN_MANGLED("_Z14TerminateSynthv");
-VELORIN_MANGLED_API int velorin_set_voice(char *name) VELORIN_MANGLED("_Z8SetVoicePc");
+bool VelorinInitSynth(VelorinAudioCallback callback);
+void VelorinSpeakText(const VelorinUtf16 *text, int index);
+void VelorinTerminateSynth(void);
+int VelorinSetVoice(char *name);
 }
+#endif
 
 int Init(const char *voice_path) {
     if (!voice_path) return -1;
@@ -34,7 +28,7 @@ int Init(const char *voice_path) {
     }
 }
 
-bool velorin_init_synth(VelorinAudioCallback callback) {
+bool VelorinInitSynth(VelorinAudioCallback callback) {
     set_audio_callback(callback);
     return true;
 }
@@ -46,7 +40,7 @@ int GetRate(void) { return settings_host_rate(); }
 int GetPitch(void) { return synth_settings().pitch.load(); }
 int GetVolume(void) { return synth_settings().volume.load(); }
 
-void velorin_speak_text(const VelorinUtf16 *text, int index) {
+void VelorinSpeakText(const VelorinUtf16 *text, int index) {
     try {
         speak_text(reinterpret_cast<const char16_t *>(text), index);
     } catch (...) {
@@ -70,7 +64,7 @@ int GetLastIndex(void) {
 
 void Terminate(void) { terminate_speech(); }
 
-void velorin_terminate_synth(void) {
+void VelorinTerminateSynth(void) {
     try {
         terminate_synth();
     } catch (...) {
@@ -78,7 +72,7 @@ void velorin_terminate_synth(void) {
 }
 
 int GetVoice(void) { return 0; }
-int velorin_set_voice(char *) { return 0; }
+int VelorinSetVoice(char *) { return 0; }
 // Speech is not paused: the host pauses its own playback.
 void Pause(void) {}
 // The host plays the audio.

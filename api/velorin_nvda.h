@@ -56,8 +56,13 @@
 #include <stdbool.h>
 #endif
 
+/* Exported while the library itself is built, imported by every other user of the DLL. */
 #if defined(_WIN32)
-#  define VELORIN_API __declspec(dllexport)
+#  if defined(VELORIN_BUILDING_LIBRARY)
+#    define VELORIN_API __declspec(dllexport)
+#  else
+#    define VELORIN_API __declspec(dllimport)
+#  endif
 #else
 #  define VELORIN_API __attribute__((visibility("default")))
 #endif
@@ -186,6 +191,15 @@ VELORIN_API void Pause(void);
 VELORIN_API int SetOutputDevice(void);
 VELORIN_API int VelorinSetParameter(int parameter, int value);
 VELORIN_API int VelorinGetParameter(int parameter);
+
+#if !defined(_WIN32)
+/* The four entries with C++ export names, under C names bound to those symbols, for programs
+ * that link the library (pkg-config velorin). On Windows they are looked up by name only. */
+VELORIN_API bool VelorinInitSynth(VelorinAudioCallback callback) __asm__(VELORIN_NAME_INIT_SYNTH);
+VELORIN_API void VelorinSpeakText(const VelorinUtf16 *text, int index) __asm__(VELORIN_NAME_SPEAK_TEXT);
+VELORIN_API void VelorinTerminateSynth(void) __asm__(VELORIN_NAME_TERMINATE_SYNTH);
+VELORIN_API int VelorinSetVoice(char *name) __asm__(VELORIN_NAME_SET_VOICE);
+#endif
 
 #ifdef __cplusplus
 }

@@ -25,6 +25,7 @@
 #include "bench/bench_support.h"
 #include "tools/engine_host.h"
 #include "tools/host_platform.h"
+#include "tools/voice_catalog.h"
 
 namespace {
 

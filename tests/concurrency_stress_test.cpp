@@ -25,13 +25,6 @@
 #include "support/test_voice.h"
 #include "voice/voice_file.h"
 
-// The entries with C++ names, under the names the host looks them up by.
-extern "C" {
-bool velorin_init_synth(VelorinAudioCallback callback) __asm__("_Z9InitSynthPFiPciE");
-void velorin_speak_text(const VelorinUtf16 *text, int index) __asm__("_Z9SpeakTextPwi");
-void velorin_terminate_synth(void) __asm__("_Z14TerminateSynthv");
-}
-
 namespace {
 
 // Every text gives audio with the stress voice, so every request that is spoken shows its index.
@@ -70,7 +63,7 @@ void speak(std::mt19937 &random) {
     const int index = g_state->next_index++;
     g_state->requests[index].queued_before = tick();
     const char16_t *text = kTexts[random() % (sizeof kTexts / sizeof kTexts[0])];
-    velorin_speak_text(reinterpret_cast<const VelorinUtf16 *>(text), index);
+    VelorinSpeakText(reinterpret_cast<const VelorinUtf16 *>(text), index);
 }
 
 void stop_speech(bool cancel) {
@@ -112,7 +105,7 @@ void random_entry(std::mt19937 &random, bool in_callback) {
     } else if (roll < 30) {
         GetLastIndex();
     } else if (roll < 32) {
-        velorin_init_synth(stress_callback);
+        VelorinInitSynth(stress_callback);
     } else if (roll < 48) {
         random_setting(random);
     } else if (!in_callback) {
@@ -163,7 +156,7 @@ struct ConcurrencyStress : testing::Test {
         settings_reset();
     }
     void TearDown() override {
-        velorin_init_synth(nullptr);
+        VelorinInitSynth(nullptr);
         g_state = nullptr;
         settings_reset();
         voice_release_current();
@@ -175,7 +168,7 @@ struct ConcurrencyStress : testing::Test {
 TEST_F(ConcurrencyStress, RandomEntriesFromManyThreads) {
     std::printf("seeds: host threads 1000 to 1003, callback %u\n", kCallbackSeed);
     g_callback_random.seed(kCallbackSeed);
-    ASSERT_TRUE(velorin_init_synth(stress_callback));
+    ASSERT_TRUE(VelorinInitSynth(stress_callback));
     std::atomic<bool> stop{false};
     std::vector<std::thread> hosts;
     for (int t = 0; t < 4; t++) {
@@ -191,13 +184,13 @@ TEST_F(ConcurrencyStress, RandomEntriesFromManyThreads) {
     // Speech ends: a last request starts a worker for whatever Terminate left queued.
     g_draining.store(true);
     while (g_calling_in.load() > 0) std::this_thread::yield();
-    velorin_init_synth(stress_callback);
+    VelorinInitSynth(stress_callback);
     SetRate(100);
     std::mt19937 random(1);
     speak(random);
     ASSERT_TRUE(wait_until_quiet(std::chrono::seconds(60)))
         << "speech did not end: GetLastIndex " << GetLastIndex() << ", worker running " << worker_running();
-    velorin_terminate_synth();
+    VelorinTerminateSynth();
 
     // Nothing is left behind: no request, no item, no worker.
     EXPECT_EQ(GetLastIndex(), -1);

@@ -23,7 +23,6 @@ const char kLibraryName[] = "velorin_nvda.dll";
 #else
 const char kLibraryName[] = "libvelorin_nvda.so";
 #endif
-const char kDefaultVoiceName[] = "vi-default.voice";
 
 fs::path program_dir() {
 #if defined(_WIN32)
@@ -60,37 +59,17 @@ void *library_entry(void *library, const char *name) {
 #endif
 }
 
+std::string program_directory() { return program_dir().string(); }
+
 std::string default_library_path() {
     if (const char *env = std::getenv("VELORIN_LIBRARY"); env && *env) return env;
-    return (program_dir() / kLibraryName).string();
-}
-
-std::string default_voice_path() {
-    if (const char *env = std::getenv("VELORIN_VOICE"); env && *env) return env;
-    fs::path dir = program_dir();
-    for (const fs::path &candidate : {dir / "voices" / kDefaultVoiceName, dir.parent_path() / "voices" / kDefaultVoiceName}) {
-        std::error_code error;
-        if (fs::is_regular_file(candidate, error)) return candidate.string();
-    }
-    return "";
-}
-
-std::vector<std::string> voice_folders() {
-    std::vector<fs::path> candidates;
-    if (const char *env = std::getenv("VELORIN_VOICE"); env && *env) {
-        candidates.push_back(fs::absolute(fs::path(env)).parent_path());
-    }
-    const fs::path dir = program_dir();
-    candidates.push_back(dir / "voices");
-    candidates.push_back(dir.parent_path() / "voices");
-    std::vector<std::string> folders;
-    for (const fs::path &candidate : candidates) {
-        std::error_code error;
-        const fs::path folder = fs::weakly_canonical(candidate, error);
-        if (error || !fs::is_directory(folder, error)) continue;
-        if (std::find(folders.begin(), folders.end(), folder.string()) == folders.end()) folders.push_back(folder.string());
-    }
-    return folders;
+    fs::path beside = program_dir() / kLibraryName;
+#if defined(VELORIN_INSTALLED_LIBRARY)
+    // An installed program has no library beside it: the library sits in the library folder.
+    std::error_code error;
+    if (!fs::exists(beside, error)) return VELORIN_INSTALLED_LIBRARY;
+#endif
+    return beside.string();
 }
 
 FILE *duplicate_stdout_for_audio() {

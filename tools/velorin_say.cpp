@@ -22,6 +22,8 @@
 #include "api/velorin_nvda.h"
 #include "tools/engine_host.h"
 #include "tools/host_platform.h"
+#include "tools/utf8_text.h"
+#include "tools/voice_catalog.h"
 
 namespace {
 
@@ -32,10 +34,11 @@ const char kUsage[] =
     "\n"
     "  -o, --output PATH   write to PATH ('-' for standard output; default velorin.wav)\n"
     "  -f, --file PATH     read the text from PATH (UTF-8)\n"
-    "      --voice VOICE   voice file, or the name of a voice beside the default voice\n"
+    "      --voice VOICE   voice file, or the name of a voice in the voice folders\n"
     "                      (vi-south for voices/vi-south.voice; default: vi-default)\n"
     "      --list-voices   list the voices found by name, and exit\n"
-    "      --library PATH  engine library (default: the one beside the program)\n"
+    "      --library PATH  engine library (default: the one beside the program, else the\n"
+    "                      installed one)\n"
     "      --rate N        speed, 25..100, 50 normal (the screen reader's scale)\n"
     "      --pitch N       pitch in percent, 100 unchanged\n"
     "      --volume N      volume in percent, 100 unchanged\n"
@@ -126,49 +129,29 @@ Options parse_options(int argc, char **argv) {
     return options;
 }
 
-// The voices in the folders searched by name, by file name: "vi-south" for vi-south.voice.
-std::vector<std::pair<std::string, std::string>> named_voices() {
-    std::vector<std::pair<std::string, std::string>> voices;
-    for (const std::string &folder : voice_folders()) {
-        std::error_code error;
-        std::vector<std::filesystem::path> files;
-        for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-            if (it->path().extension() == ".voice") files.push_back(it->path());
-        }
-        std::sort(files.begin(), files.end());
-        for (const std::filesystem::path &file : files) {
-            const std::string name = file.stem().string();
-            const bool seen = std::any_of(voices.begin(), voices.end(), [&](const auto &v) { return v.first == name; });
-            if (!seen) voices.emplace_back(name, file.string());
-        }
-    }
-    return voices;
-}
-
 // A voice given on the command line: a file, or else the name of one of the named voices.
 std::string resolve_voice(const std::string &given) {
     std::error_code error;
     if (given.find('/') != std::string::npos || std::filesystem::exists(given, error)) return given;
-    for (const auto &voice : named_voices()) {
-        if (voice.first == given || voice.first + ".voice" == given) return voice.second;
-    }
+    for (const VoiceFileEntry &voice : find_voice_files(default_voice_directories()))
+        if (voice.name == given || voice.name + ".voice" == given) return voice.path;
     fail("no voice " + given + " (velorin-say --list-voices lists the voices found by name)");
 }
 
 int list_voices() {
-    const auto voices = named_voices();
+    const std::vector<VoiceFileEntry> voices = find_voice_files(default_voice_directories());
     if (voices.empty()) {
         std::printf("no voices: the default voice has not been built (scripts/say builds it)\n");
         return 0;
     }
-    for (const auto &voice : voices) {
+    for (const VoiceFileEntry &voice : voices) {
         VoiceSummary summary;
         std::string error;
-        if (read_voice_summary(voice.second, &summary, &error) != 0) {
-            std::printf("%-12s %s (%s)\n", voice.first.c_str(), voice.second.c_str(), error.c_str());
+        if (read_voice_summary(voice.path, &summary, &error) != 0) {
+            std::printf("%-12s %s (%s)\n", voice.name.c_str(), voice.path.c_str(), error.c_str());
             continue;
         }
-        std::printf("%-12s %s: \"%s\", %s, %d syllables, %d Hz%s\n", voice.first.c_str(), voice.second.c_str(),
+        std::printf("%-12s %s: \"%s\", %s, %d syllables, %d Hz%s\n", voice.name.c_str(), voice.path.c_str(),
                     summary.name.c_str(), summary.source.c_str(), summary.syllables, summary.format.sample_rate,
                     summary.format.channels == 2 ? ", stereo" : "");
     }
@@ -191,56 +174,6 @@ std::string read_input(const Options &options) {
     }
     set_binary_mode(stdin);
     return std::string(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-}
-
-// Strict UTF-8 to UTF-16: overlong forms, surrogates and truncated sequences are refused.
-bool utf8_to_utf16(const std::string &in, std::u16string *out, size_t *bad_offset) {
-    out->clear();
-    size_t i = 0;
-    if (in.compare(0, 3, "\xEF\xBB\xBF") == 0) i = 3;  // byte-order mark
-    while (i < in.size()) {
-        unsigned char lead = static_cast<unsigned char>(in[i]);
-        uint32_t code = 0;
-        size_t extra = 0;
-        uint32_t minimum = 0;
-        if (lead < 0x80) {
-            code = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
-            code = lead & 0x1F, extra = 1, minimum = 0x80;
-        } else if ((lead & 0xF0) == 0xE0) {
-            code = lead & 0x0F, extra = 2, minimum = 0x800;
-        } else if ((lead & 0xF8) == 0xF0) {
-            code = lead & 0x07, extra = 3, minimum = 0x10000;
-        } else {
-            *bad_offset = i;
-            return false;
-        }
-        if (extra && i + extra >= in.size()) {
-            *bad_offset = i;
-            return false;
-        }
-        for (size_t k = 1; k <= extra; ++k) {
-            unsigned char next = static_cast<unsigned char>(in[i + k]);
-            if ((next & 0xC0) != 0x80) {
-                *bad_offset = i;
-                return false;
-            }
-            code = (code << 6) | (next & 0x3F);
-        }
-        if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) || code == 0) {
-            *bad_offset = i;
-            return false;
-        }
-        if (code >= 0x10000) {
-            code -= 0x10000;
-            out->push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-            out->push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
-        } else {
-            out->push_back(static_cast<char16_t>(code));
-        }
-        i += extra + 1;
-    }
-    return true;
 }
 
 // Where the audio goes. Written from the engine's worker thread inside the callback.
