@@ -4,6 +4,7 @@
 # The paths come from the environment (CTest sets them):
 #   VELORIN_NVDA_LIBRARY     libvelorin_nvda.so
 #   VELORIN_MAKE_TEST_VOICE  the program that writes small test voices
+import array
 import ctypes
 import importlib
 import os
@@ -185,6 +186,31 @@ class Notifications:
 			if time.monotonic() > deadline:
 				raise AssertionError(f"index {index} not reached after {timeout} s; events: {self.snapshot()}")
 			time.sleep(0.002)
+
+
+def samples(audio):
+	values = array.array("h")
+	values.frombytes(audio)
+	return values
+
+
+def silentRuns(audio, bytesPerSecond, level=64, shortestMs=5):
+	"""(start, length) in ms of every run of near-zero 16-bit mono samples of at least shortestMs."""
+	perMs = bytesPerSecond / 2000
+	runs = []
+	start = None
+	values = samples(audio)
+	for i, value in enumerate(values):
+		if abs(value) <= level:
+			if start is None:
+				start = i
+		elif start is not None:
+			if i - start >= shortestMs * perMs:
+				runs.append((start / perMs, (i - start) / perMs))
+			start = None
+	if start is not None and len(values) - start >= shortestMs * perMs:
+		runs.append((start / perMs, (len(values) - start) / perMs))
+	return runs
 
 
 def newestPlayer():

@@ -218,7 +218,8 @@ class SynthDriver(SynthDriver):
 		# The engine as a screen reader wants it: no dead air, no trace on standard output.
 		self._lib.SetParameter(_velorin.PARAM_PROFILE, _velorin.PROFILE_FLUENT)
 		self._lib.SetParameter(_velorin.PARAM_DIAGNOSTICS, 0)
-		self._fluentConsonantPauses = self._lib.GetParameter(_velorin.PARAM_CONSONANT_PAUSES)
+		# Pauses around consonants, when on: the fluent profile's, or the classic full ones.
+		self._consonantPausesOn = self._lib.GetParameter(_velorin.PARAM_CONSONANT_PAUSES) or 100
 		self._requestProsody = (100, 100, 100)
 		self._setRequestProsody(self._requestProsody, force=True)
 
@@ -544,9 +545,14 @@ class SynthDriver(SynthDriver):
 			self._lib.Init(_velorin.encodePath(self._voice.path))
 			raise _velorin.VelorinError(f"Velorin could not load the voice {voice.path}")
 		if newFormat:
+			try:
+				player = self._openPlayer(header)
+			except Exception:
+				self._lib.Init(_velorin.encodePath(self._voice.path))
+				raise
 			with self._feedLock:
 				oldPlayer = self._player
-				self._player = self._openPlayer(header)
+				self._player = player
 				self._audioSinceIdle = False
 			oldPlayer.close()
 		self._voice = voice
@@ -614,4 +620,4 @@ class SynthDriver(SynthDriver):
 		return self._lib.GetParameter(_velorin.PARAM_CONSONANT_PAUSES) > 0
 
 	def _set_consonantPauses(self, enable):
-		self._lib.SetParameter(_velorin.PARAM_CONSONANT_PAUSES, self._fluentConsonantPauses if enable else 0)
+		self._lib.SetParameter(_velorin.PARAM_CONSONANT_PAUSES, self._consonantPausesOn if enable else 0)

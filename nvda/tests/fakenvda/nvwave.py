@@ -125,7 +125,7 @@ class _SimulatedPlayer:
 
 	# --- NVDA's interface ---
 
-	def _feed(self, data, size=None, onDone=None):
+	def feed(self, data, size=None, onDone=None):
 		if size is not None and not isinstance(data, (bytes, bytearray)):
 			data = ctypes.string_at(data, size)
 		elif size is not None:
@@ -244,9 +244,6 @@ if RELEASE.player == "wasapi":
 				self.buffered = buffered
 				self._setUp(channels, samplesPerSec, bitsPerSample, outputDevice, closeWhenIdle)
 
-			def feed(self, data, size=None, onDone=None):
-				self._feed(data, size, onDone)
-
 	else:
 
 		class WavePlayer(_SimulatedPlayer):
@@ -257,9 +254,6 @@ if RELEASE.player == "wasapi":
 				self.purpose = purpose
 				self.buffered = None
 				self._setUp(channels, samplesPerSec, bitsPerSample, outputDevice, False)
-
-			def feed(self, data, size=None, onDone=None):
-				self._feed(data, size, onDone)
 
 else:
 	WAVE_MAPPER = -1
@@ -273,9 +267,6 @@ else:
 				self.buffered = buffered
 				self._setUp(channels, samplesPerSec, bitsPerSample, outputDevice, closeWhenIdle)
 
-			def feed(self, data, size=None, onDone=None):
-				self._feed(data, size, onDone)
-
 	else:
 
 		class WavePlayer(_SimulatedPlayer):
@@ -286,4 +277,4 @@ else:
 				self._setUp(channels, samplesPerSec, bitsPerSample, outputDevice, closeWhenIdle)
 
 			def feed(self, data, onDone=None):
-				self._feed(data, None, onDone)
+				super().feed(data, None, onDone)
