@@ -51,7 +51,7 @@ from synthDriverHandler import SynthDriver, VoiceInfo, synthDoneSpeaking, synthI
 try:
 	from autoSettingsUtils.driverSetting import BooleanDriverSetting, NumericDriverSetting
 except ImportError:
-	# NVDA 2019.3 keeps them in driverHandler.
+	# NVDA without autoSettingsUtils keeps them in driverHandler.
 	from driverHandler import BooleanDriverSetting, NumericDriverSetting
 
 from . import _velorin
@@ -503,7 +503,9 @@ class SynthDriver(SynthDriver):
 		# NVDA switches synthesizers after this returns, so nothing may escape.
 		try:
 			# Saves the settings.
-			super().terminate()
+			terminateBase = getattr(super(), "terminate", None)
+			if terminateBase:
+				terminateBase()
 		except Exception:
 			log.error("Velorin: saving the settings", exc_info=True)
 		try:
