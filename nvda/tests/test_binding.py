@@ -1,5 +1,5 @@
 # The driver's binding helpers on their own: library paths per platform, the voice header
-# reader and the UTF-16 text conversion.
+# reader, finding the voices of a set of folders and the UTF-16 text conversion.
 import os
 import struct
 import sys
@@ -12,7 +12,7 @@ sys.path.insert(0, os.path.join(harness.ADDON_SOURCE, "synthDrivers"))
 import _velorin  # noqa: E402
 
 
-def voiceHeader(order="<", sampleRate=22050, channels=2, texts=(b"speaker", b"", b"a", b"bc", b"def"), value=7):
+def voiceHeader(order="<", sampleRate=22050, channels=2, texts=(b"speaker", b"", b"a", b"bc", b"def"), value=7, syllables=3):
 	def string(text):
 		return struct.pack(order + "h", len(text)) + text
 
@@ -21,7 +21,7 @@ def voiceHeader(order="<", sampleRate=22050, channels=2, texts=(b"speaker", b"",
 		b"VELORIN_DATA-v2.5.0" + mark
 		+ string(texts[0]) + string(texts[1]) + struct.pack(order + "h", value)
 		+ string(texts[2]) + string(texts[3]) + string(texts[4])
-		+ struct.pack(order + "hhh", sampleRate, channels, 0)
+		+ struct.pack(order + "hhh", sampleRate, channels, syllables)
 	)
 
 
@@ -55,10 +55,17 @@ class VoiceHeaderTest(unittest.TestCase):
 	def test_both_byte_orders(self):
 		for order in "<>":
 			with self.subTest(order=order):
-				self.assertEqual(self.read(voiceHeader(order)), (22050, 2))
+				self.assertEqual(self.read(voiceHeader(order)), ("speaker", "", 7, "a", "bc", "def", 22050, 2, 3))
 
 	def test_the_test_voice(self):
-		self.assertEqual(_velorin.readVoiceHeader(harness.testVoice()), (16000, 1))
+		header = _velorin.readVoiceHeader(harness.testVoice())
+		self.assertEqual((header.name, header.sampleRate, header.channels, header.syllables), ("test speaker", 16000, 1, len(harness.TEST_SYLLABLES)))
+
+	def test_names_are_utf8_or_else_latin1(self):
+		cases = [("giọng Nam".encode("utf-8"), "giọng Nam"), (b"caf\xe9", "café")]
+		for data, expected in cases:
+			with self.subTest(expected):
+				self.assertEqual(self.read(voiceHeader(texts=(data, b"", b"", b"", b""))).name, expected)
 
 	def test_invalid_headers(self):
 		good = voiceHeader()
@@ -71,12 +78,58 @@ class VoiceHeaderTest(unittest.TestCase):
 			("negative text length", voiceHeader(texts=(b"", b"", b"", b"", b""))[:21] + b"\xff\xff" + good[23:], "bad header text"),
 			("zero sample rate", voiceHeader(sampleRate=0), "sample rate 0 Hz"),
 			("no channels", voiceHeader(channels=0), "0 channels"),
+			("no syllables", voiceHeader(syllables=0), "0 syllables"),
 		]
 		for name, data, expected in cases:
 			with self.subTest(name):
 				with self.assertRaises(_velorin.VelorinError) as raised:
 					self.read(data)
 				self.assertIn(expected, str(raised.exception))
+
+	def test_a_long_header_text(self):
+		# Longer than any fixed first read.
+		name = b"n" * 30000
+		header = self.read(voiceHeader(texts=(name, b"x" * 30000, b"", b"", b"")))
+		self.assertEqual((len(header.name), header.sampleRate), (30000, 22050))
+
+
+class FindVoicesTest(unittest.TestCase):
+	def setUp(self):
+		self.dir = tempfile.TemporaryDirectory()
+
+	def tearDown(self):
+		self.dir.cleanup()
+
+	def folder(self, name, files):
+		path = os.path.join(self.dir.name, name)
+		os.makedirs(path)
+		for fileName, data in files.items():
+			with open(os.path.join(path, fileName), "wb") as f:
+				f.write(data)
+		return path
+
+	def test_voices_by_name_in_folder_order(self):
+		named = lambda name: voiceHeader(texts=(name.encode("utf-8"), b"", b"", b"", b""))  # noqa: E731
+		addon = self.folder("addon", {
+			"vi-south.voice": named("miền Nam"),
+			"vi-default.voice": named("miền Bắc"),
+			"nameless.voice": named(""),
+			"readme.txt": b"not a voice",
+			"broken.voice": b"VELORIN",
+		})
+		user = self.folder("user", {"mine.voice": named("miền Nam"), "again.voice": named("miền Nam")})
+		os.makedirs(os.path.join(addon, "folder.voice"))
+		voices, problems = _velorin.findVoices([addon, os.path.join(self.dir.name, "missing"), user])
+		self.assertEqual([(voice.id, os.path.basename(voice.path)) for voice in voices], [
+			("nameless", "nameless.voice"),
+			("miền Bắc", "vi-default.voice"),
+			("miền Nam", "vi-south.voice"),
+			("miền Nam (again.voice)", "again.voice"),
+			("miền Nam (mine.voice)", "mine.voice"),
+		])
+		self.assertEqual([voice.displayName for voice in voices], [voice.id for voice in voices])
+		self.assertEqual(len(problems), 1)
+		self.assertIn("broken.voice", problems[0])
 
 
 class Utf16TextTest(unittest.TestCase):

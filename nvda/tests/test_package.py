@@ -1,4 +1,4 @@
-# scripts/build-nvda-addon: the package's layout from stand-in DLLs, and its refusals.
+# scripts/build-nvda-addon: the package's layout from stand-in DLLs and voices, and its refusals.
 import os
 import re
 import struct
@@ -8,6 +8,7 @@ import unittest
 import zipfile
 
 import harness
+from test_binding import voiceHeader
 
 SCRIPT = os.path.join(harness.REPO_DIR, "scripts", "build-nvda-addon")
 MACHINES = {"i386": 0x14C, "amd64": 0x8664}
@@ -32,7 +33,11 @@ class PackageTest(unittest.TestCase):
 		for name, data in (
 			("dll32", fakeDll("i386")),
 			("dll64", fakeDll("amd64")),
-			("voice", b"VELORIN_DATA-v2.5.0\x01\x00 stand-in voice"),
+			# Headers alone: the script reads nothing after them.
+			("voice", voiceHeader(texts=(b"vi-default", b"", b"", b"", b""))),
+			("south.voice", voiceHeader(texts=("miền Nam".encode("utf-8"), b"", b"", b"", b""))),
+			("north-again.voice", voiceHeader(texts=(b"vi-default", b"", b"", b"", b""))),
+			("broken.voice", b"VELORIN_DATA-v2.5.0\x01\x00 stand-in voice"),
 		):
 			self.files[name] = os.path.join(self.dir.name, name)
 			with open(self.files[name], "wb") as f:
@@ -47,8 +52,16 @@ class PackageTest(unittest.TestCase):
 	def build(self, *arguments):
 		return subprocess.run([SCRIPT, *arguments], env=self.environment, capture_output=True, text=True)
 
-	def buildWith(self, dll32="dll32", dll64="dll64", voice="voice"):
-		return self.build("--dll32", self.files[dll32], "--dll64", self.files[dll64], "--voice", self.files[voice], "--output", self.output)
+	def buildWith(self, dll32="dll32", dll64="dll64", voices=("voice",)):
+		arguments = ["--dll32", self.files[dll32], "--dll64", self.files[dll64], "--output", self.output]
+		for voice in voices:
+			arguments += ["--voice", self.files[voice]]
+		return self.build(*arguments)
+
+	def packageFiles(self):
+		package = os.path.join(self.output, f"velorin-{projectVersion()}.nvda-addon")
+		with zipfile.ZipFile(package) as z:
+			return {name: z.read(name) for name in z.namelist() if not name.endswith("/")}
 
 	def test_layout(self):
 		result = self.buildWith()
@@ -89,7 +102,10 @@ class PackageTest(unittest.TestCase):
 	def test_refusals(self):
 		cases = [
 			("swapped DLLs", dict(dll32="dll64", dll64="dll32"), "is built for amd64, not i386"),
-			("voice is no voice", dict(voice="dll32"), "is not a voice file"),
+			("voice is no voice", dict(voices=("dll32",)), "is not a voice file"),
+			("a broken second voice", dict(voices=("voice", "broken.voice")), "is not a voice file"),
+			("two voices of one name", dict(voices=("voice", "north-again.voice")), "are both named 'vi-default'"),
+			("one file name twice", dict(voices=("voice", "south.voice", "south.voice")), "a voice file name of its own"),
 			("DLL is no DLL", dict(dll64="voice"), "not a Windows executable"),
 		]
 		for name, files, message in cases:
@@ -98,6 +114,25 @@ class PackageTest(unittest.TestCase):
 				self.assertEqual(result.returncode, 1)
 				self.assertIn(message, result.stdout + result.stderr)
 		self.assertFalse(os.path.exists(self.output) and os.listdir(self.output))
+
+	def test_every_voice_given(self):
+		result = self.buildWith(voices=("voice", "south.voice"))
+		self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+		files = self.packageFiles()
+		self.assertEqual(sorted(name for name in files if name.startswith("voices/")), ["voices/south.voice", "voices/vi-default.voice"])
+		with open(self.files["south.voice"], "rb") as f:
+			self.assertEqual(files["voices/south.voice"], f.read())
+
+	def test_every_voice_of_the_build(self):
+		# The Windows build's stage holds the voices, as scripts/build-windows leaves them.
+		stage = os.path.join(self.dir.name, "no-windows-build", "stage", "velorin-windows")
+		os.makedirs(os.path.join(stage, "voices"))
+		for name, member in (("voice", "vi-default.voice"), ("south.voice", "vi-south.voice")):
+			with open(self.files[name], "rb") as source, open(os.path.join(stage, "voices", member), "wb") as f:
+				f.write(source.read())
+		result = self.build("--dll32", self.files["dll32"], "--dll64", self.files["dll64"], "--output", self.output)
+		self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+		self.assertEqual(sorted(name for name in self.packageFiles() if name.startswith("voices/")), ["voices/vi-default.voice", "voices/vi-south.voice"])
 
 	def test_without_a_windows_build(self):
 		result = self.build("--output", self.output)

@@ -66,7 +66,7 @@ std::vector<uint8_t> test_unit_bytes(const std::string &unit_name, int unit_ms, 
 std::string build_test_voice_timed(const ScratchDir &dir, const std::vector<TestSyllable> &syllables,
                              const TestVoiceOptions &options, const std::string &file_name) {
     VoiceFileHeader header;
-    header.header_text_1 = "test speaker";
+    header.header_text_1 = options.name;
     header.header_text_2 = "synthetic";
     header.sample_rate = options.sample_rate;
     header.channels = options.channels;

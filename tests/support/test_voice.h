@@ -22,6 +22,7 @@ struct TestVoiceOptions {
     int channels = 1;         // 1 or 2
     VoiceByteOrder byte_order = VoiceByteOrder::Little;
     int unit_ms = 200;  // length of every unit
+    std::string name = "test speaker";  // the voice's name in its header
 };
 
 struct TestSyllable {

@@ -1,21 +1,49 @@
 # -*- coding: UTF-8 -*-
-# The Velorin engine library as the NVDA driver sees it: where the library and the default voice
-# live in the add-on, loading the library and its exports, reading the voice file's header, and
-# the text and path conversions the exports need.
+# The Velorin engine library as the NVDA driver sees it: where the library and the voices live,
+# loading the library and its exports, reading voice file headers and finding the voices of a
+# set of folders, and the text and path conversions the exports need.
+#
+# This module imports nothing from NVDA: scripts/build-nvda-addon reads voice headers with it.
 
 import ctypes
 import os
 import struct
 import sys
-from typing import NamedTuple
+from typing import List, NamedTuple, Tuple
 
 #: The voice file starts with this text, then a 2-byte byte-order mark.
 VOICE_MAGIC = b"VELORIN_DATA-v2.5.0"
-#: The bundled voice, relative to the add-on's root folder.
-DEFAULT_VOICE = os.path.join("voices", "vi-default.voice")
+#: Voice files are found by this suffix.
+VOICE_SUFFIX = ".voice"
+#: The add-on's folder of voices, relative to its root folder.
+VOICES_FOLDER = "voices"
+#: The bundled default voice, relative to the add-on's root folder.
+DEFAULT_VOICE = os.path.join(VOICES_FOLDER, "vi-default" + VOICE_SUFFIX)
+#: The user's own voices, relative to NVDA's configuration folder.
+USER_VOICES_FOLDER = os.path.join("velorin", "voices")
 
 #: int callback(char *pcm, int bytes): called on the library's worker thread.
 AUDIO_CALLBACK = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.POINTER(ctypes.c_char), ctypes.c_int)
+#: The null callback: InitSynth with it unregisters the callback, and the engine drops its chunks.
+NO_AUDIO_CALLBACK = AUDIO_CALLBACK()
+
+# Engine parameters (VelorinSetParameter / VelorinGetParameter), numbered as in api/velorin_nvda.h.
+PARAM_PROFILE = 0
+PARAM_LEADING_SILENCE = 1
+PARAM_CONSONANT_PAUSES = 2
+PARAM_PUNCTUATION_PAUSE = 3
+PARAM_LINE_END_PAUSE = 4
+PARAM_REQUEST_END_PAUSE = 5
+PARAM_ADDED_FULL_STOP = 6
+PARAM_PAUSE_CLOCK = 7
+PARAM_SPEED = 8
+PARAM_JOIN = 9
+PARAM_DIAGNOSTICS = 10
+PARAM_REQUEST_RATE = 11
+PARAM_REQUEST_PITCH = 12
+PARAM_REQUEST_VOLUME = 13
+PROFILE_CLASSIC = 0
+PROFILE_FLUENT = 1
 
 # Attribute name, export name, result type, argument types.
 # The export names are exactly those the library is built with; four of them are C++-mangled.
@@ -32,6 +60,8 @@ _EXPORTS = (
 	("Cancel", "Cancel", None, ()),
 	("GetLastIndex", "GetLastIndex", ctypes.c_int, ()),
 	("TerminateSynth", "_Z14TerminateSynthv", None, ()),
+	("SetParameter", "VelorinSetParameter", ctypes.c_int, (ctypes.c_int, ctypes.c_int)),
+	("GetParameter", "VelorinGetParameter", ctypes.c_int, (ctypes.c_int,)),
 )
 
 
@@ -40,8 +70,33 @@ class VelorinError(Exception):
 
 
 class VoiceHeader(NamedTuple):
+	"""A voice file's header: its five texts and three numbers before the units."""
+
+	#: The voice's name (the first header text), as the voice builder's --name writes it.
+	name: str
+	#: Where its units came from ("espeak-ng vi", "recordings").
+	source: str
+	#: The header value (the Speex quality for built voices).
+	value: int
+	#: The language the voice speaks ("vi"), possibly empty.
+	language: str
+	#: The program that wrote it.
+	writer: str
+	#: The codec description ("speex wideband").
+	codec: str
 	sampleRate: int
 	channels: int
+	#: Syllables in the file; it holds four units for each.
+	syllables: int
+
+
+class VoiceFile(NamedTuple):
+	"""A voice found on disk, under the identifier a driver lists it by."""
+
+	id: str
+	displayName: str
+	path: str
+	header: VoiceHeader
 
 
 def addonRoot() -> str:
@@ -60,60 +115,100 @@ def libraryPath(root: str, platform: str = sys.platform, pointerBits: int = stru
 	raise VelorinError(f"Velorin has no engine library for the platform {platform}")
 
 
+def _headerText(data: bytes) -> str:
+	# Header texts are 8-bit; the voice builder writes UTF-8.
+	try:
+		return data.decode("utf-8")
+	except UnicodeDecodeError:
+		return data.decode("latin-1")
+
+
 def readVoiceHeader(path: str) -> VoiceHeader:
-	"""The sample rate and channel count from the voice file's header.
-	Header: magic, byte-order mark (01 00 little-endian, 00 01 big-endian), then five strings
-	(int16 length + bytes) with an int16 after the second, then int16 sample rate and channels.
+	"""The header of the voice file at path, read as far as the syllable count.
+	Layout: magic, byte-order mark (01 00 little-endian, 00 01 big-endian), two texts (int16
+	length + bytes), an int16, three texts, then int16 sample rate, channels and syllable count.
 	"""
 	if not os.path.isfile(path):
 		raise VelorinError(f"Velorin voice file not found: {path}")
-	try:
-		with open(path, "rb") as f:
-			data = f.read(64 * 1024)
-	except OSError as e:
-		raise VelorinError(f"Velorin voice file cannot be read: {path}: {e}") from e
 
 	def fail(what):
 		return VelorinError(f"Velorin voice file {path} is not a valid voice: {what}")
 
-	if data[:len(VOICE_MAGIC)] != VOICE_MAGIC:
-		raise fail("wrong magic")
-	pos = len(VOICE_MAGIC)
-	mark = data[pos:pos + 2]
-	if mark == b"\x01\x00":
-		order = "<"
-	elif mark == b"\x00\x01":
-		order = ">"
-	else:
-		raise fail("bad byte-order mark")
-	pos += 2
+	try:
+		with open(path, "rb") as f:
+			if f.read(len(VOICE_MAGIC)) != VOICE_MAGIC:
+				raise fail("wrong magic")
+			mark = f.read(2)
+			if mark == b"\x01\x00":
+				order = "<"
+			elif mark == b"\x00\x01":
+				order = ">"
+			else:
+				raise fail("bad byte-order mark")
 
-	def int16():
-		nonlocal pos
-		if pos + 2 > len(data):
-			raise fail("header ends early")
-		(value,) = struct.unpack_from(order + "h", data, pos)
-		pos += 2
-		return value
+			def int16():
+				data = f.read(2)
+				if len(data) < 2:
+					raise fail("header ends early")
+				return struct.unpack(order + "h", data)[0]
 
-	def skipString():
-		nonlocal pos
-		length = int16()
-		if length < 0 or pos + length > len(data):
-			raise fail("bad header text")
-		pos += length
+			def text():
+				length = int16()
+				if length < 0:
+					raise fail("bad header text")
+				data = f.read(length)
+				if len(data) < length:
+					raise fail("bad header text")
+				return _headerText(data)
 
-	skipString()
-	skipString()
-	int16()
-	skipString()
-	skipString()
-	skipString()
-	sampleRate = int16()
-	channels = int16()
+			name, source = text(), text()
+			value = int16()
+			language, writer, codec = text(), text(), text()
+			sampleRate, channels = int16(), int16()
+			syllables = int16()
+	except OSError as e:
+		raise VelorinError(f"Velorin voice file cannot be read: {path}: {e}") from e
 	if sampleRate <= 0 or channels <= 0:
 		raise fail(f"sample rate {sampleRate} Hz, {channels} channels")
-	return VoiceHeader(sampleRate, channels)
+	if syllables <= 0:
+		raise fail(f"{syllables} syllables")
+	return VoiceHeader(name, source, value, language, writer, codec, sampleRate, channels, syllables)
+
+
+def findVoices(folders) -> Tuple[List[VoiceFile], List[str]]:
+	"""Every voice file in the folders, in folder order and by file name within a folder, and a
+	message for each file that is no voice. A voice is listed by the name in its header (its file
+	name when the header has none); a name met again gets its file name added, so every
+	identifier stays unique and the first voice of a name keeps it.
+	"""
+	voices = []
+	problems = []
+	taken = set()
+	for folder in folders:
+		try:
+			names = sorted(os.listdir(folder))
+		except OSError:
+			continue
+		for fileName in names:
+			path = os.path.join(folder, fileName)
+			if not fileName.endswith(VOICE_SUFFIX) or not os.path.isfile(path):
+				continue
+			try:
+				header = readVoiceHeader(path)
+			except VelorinError as e:
+				problems.append(str(e))
+				continue
+			name = header.name.strip() or fileName[:-len(VOICE_SUFFIX)]
+			voiceId = name
+			if voiceId in taken:
+				voiceId = f"{name} ({fileName})"
+				number = 2
+				while voiceId in taken:
+					voiceId = f"{name} ({fileName}, {number})"
+					number += 1
+			taken.add(voiceId)
+			voices.append(VoiceFile(voiceId, voiceId, path, header))
+	return voices, problems
 
 
 class Library:

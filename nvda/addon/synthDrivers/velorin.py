@@ -1,20 +1,27 @@
 # -*- coding: UTF-8 -*-
 # NVDA synthesizer driver for Velorin, a Vietnamese text-to-speech engine.
 #
-# Each piece of text between two indexes becomes one SpeakText request. The engine speaks the
-# requests in order on its own worker thread and hands the audio to our callback, which feeds
-# the player there (a feed that blocks paces synthesis). GetLastIndex, read inside the callback,
-# names the request a chunk belongs to; once the engine has moved past a request, a marker fed
-# after its last chunk reports the request's indexes when the player reaches it. A watcher
-# thread notices the end of the last request (no chunk follows it), lets the player play out
-# and reports done speaking.
+# A speech sequence becomes a run of SpeakText requests, split wherever the audio must be told
+# apart: at an index, at a change of pitch, rate or volume (each request carries its own through
+# the engine's per-request prosody), and around a break, whose silence the driver makes itself.
+# The engine runs in its fluent profile, with no pause at the end of a request, so a split adds
+# no silence. It speaks the requests in order on its own worker thread and hands the audio to
+# our callback, which feeds the player there (a feed that blocks paces synthesis). GetLastIndex,
+# read inside the callback, names the request a chunk belongs to; once the engine has moved
+# past an entry, its silence is fed and a marker after it reports its indexes when the player
+# reaches it. A watcher thread notices the end of the last request (no chunk follows it), lets
+# the player play out and reports done speaking.
 #
 # Settings (NVDA's 0-100 scales onto the engine's):
-#   rate:   SetRate 25..75 (0.5x to 1.5x speed; 50 is normal), with rate boost 50..100 (1x to 2x)
+#   rate:   0.5x to 1.5x speed (50 is normal); with rate boost 1x to 4x. SetRate carries up to
+#           2x, the engine's SPEED parameter the rest.
 #   pitch:  SetPitch 50..150 percent (50 -> 100, unchanged): pitch = percent + 50
 #   volume: SetVolume 0..100 percent (100 unchanged): volume = percent
-# Pitch and volume map one to one; the rate scales are coarser than NVDA's, so the percent
-# last set is read back while the engine still holds the value it produced.
+#   voice:  every voice file in the add-on's voices folder and in velorin/voices under NVDA's
+#           configuration folder, by the name in its header
+#   punctuationPause (ms) and consonantPauses (on or off): the engine's parameters
+# The rate scales are coarser than NVDA's, so the percent last set is read back while the
+# engine still holds the value it produced.
 
 import collections
 import ctypes
@@ -23,49 +30,108 @@ import inspect
 import os
 import threading
 import time
+import weakref
 
 import config
 import nvwave
 from logHandler import log
-from speech.commands import IndexCommand
-from synthDriverHandler import SynthDriver, synthDoneSpeaking, synthIndexReached
+from speech.commands import (
+	BreakCommand,
+	CharacterModeCommand,
+	EndUtteranceCommand,
+	IndexCommand,
+	LangChangeCommand,
+	PhonemeCommand,
+	PitchCommand,
+	RateCommand,
+	VolumeCommand,
+)
+from synthDriverHandler import SynthDriver, VoiceInfo, synthDoneSpeaking, synthIndexReached
+
+try:
+	from autoSettingsUtils.driverSetting import BooleanDriverSetting, NumericDriverSetting
+except ImportError:
+	# NVDA without autoSettingsUtils keeps them in driverHandler.
+	from driverHandler import BooleanDriverSetting, NumericDriverSetting
 
 from . import _velorin
 
 #: How often the watcher looks for the end of the requests being spoken, in seconds.
 _POLL_SECONDS = 0.01
-#: Request indexes the driver makes up (text after the last index, fences) count down from here,
-#: below GetLastIndex's -1 for "nothing queued".
+#: Request indexes the driver makes up count down from here, below GetLastIndex's -1 for
+#: "nothing queued".
 _FIRST_OWN_INDEX = -2
-#: A request that only separates the speech before a cancel from the speech after it.
-_FENCE_TEXT = " "
+#: A break's silence is fed in pieces of this length, so a cancel never waits for a long one.
+_SILENCE_PIECE_MS = 100
+#: The longest break honoured, in milliseconds.
+_MAX_BREAK_MS = 60000
 
-RATE_RANGE = (25, 75)
-RATE_BOOST_RANGE = (50, 100)
+#: Speed factors at NVDA's rate 0 and 100, without and with rate boost.
+RATE_FACTORS = (0.5, 1.5)
+RATE_BOOST_FACTORS = (1.0, 4.0)
+#: SetRate's host scale: 25 is 0.5x, 50 normal, 100 the top of 2x.
+SET_RATE_RANGE = (25, 100)
 PITCH_RANGE = (50, 150)
 VOLUME_RANGE = (0, 100)
+#: Limits of the engine's per-request prosody, in percent of the settings.
+REQUEST_RATE_LIMITS = (50, 400)
+REQUEST_PITCH_LIMITS = (25, 400)
+REQUEST_VOLUME_LIMITS = (0, 400)
+#: The punctuation pause setting, in milliseconds.
+PUNCTUATION_PAUSE_RANGE = (0, 1000)
 
 
-class _Request:
-	"""One entry of the speech in order: a SpeakText request, or indexes with no text before them."""
+class _Entry:
+	"""One entry of the speech in order: a SpeakText request, a break, or indexes alone.
+	When the engine has moved past it, its silence is fed, then its indexes are reported."""
 
-	__slots__ = ("requestIndex", "indexes", "fence")
+	__slots__ = ("requestIndex", "silenceBytes", "indexes")
 
-	def __init__(self, requestIndex, indexes, fence=False):
+	def __init__(self, requestIndex=None, silenceBytes=0):
 		#: The index SpeakText was given, None when nothing was sent for this entry.
 		self.requestIndex = requestIndex
+		self.silenceBytes = silenceBytes
 		#: NVDA indexes reached when this entry's audio has played.
-		self.indexes = indexes
-		#: Audio of a fence is never played.
-		self.fence = fence
+		self.indexes = []
 
 
 def _outputDevice():
 	try:
 		return config.conf["audio"]["outputDevice"]
 	except KeyError:
-		# NVDA before 2023.2 kept it in the speech section.
+		# NVDA before 2025.1 kept it in the speech section.
 		return config.conf["speech"]["outputDevice"]
+
+
+def _userVoicesFolder():
+	"""velorin/voices under NVDA's configuration folder, None when NVDA does not say where that is."""
+	try:
+		import globalVars
+
+		configPath = globalVars.appArgs.configPath
+	except (ImportError, AttributeError):
+		return None
+	return os.path.join(configPath, _velorin.USER_VOICES_FOLDER) if configPath else None
+
+
+def _clamp(value, limits):
+	low, high = limits
+	return max(low, min(high, value))
+
+
+#: The driver whose callback the engine's audio goes to. The engine holds one function pointer,
+#: this module's own, so a driver can be freed while the library stays loaded.
+_activeDriver = lambda: None  # noqa: E731
+
+
+def _dispatchAudio(data, size):
+	driver = _activeDriver()
+	if driver is not None:
+		driver._onAudio(data, size)
+	return 0
+
+
+_audioCallback = _velorin.AUDIO_CALLBACK(_dispatchAudio)
 
 
 class SynthDriver(SynthDriver):
@@ -73,29 +139,89 @@ class SynthDriver(SynthDriver):
 	description = "Velorin - Tiếng Việt (Vietnamese)"
 
 	supportedSettings = (
+		SynthDriver.VoiceSetting(),
 		SynthDriver.RateSetting(),
 		SynthDriver.RateBoostSetting(),
 		SynthDriver.PitchSetting(),
 		SynthDriver.VolumeSetting(),
+		NumericDriverSetting(
+			"punctuationPause",
+			"Punctuation pa&use (ms)",
+			availableInSettingsRing=True,
+			defaultVal=200,
+			minVal=PUNCTUATION_PAUSE_RANGE[0],
+			maxVal=PUNCTUATION_PAUSE_RANGE[1],
+			minStep=10,
+			normalStep=50,
+			largeStep=100,
+			displayName="Punctuation pause",
+		),
+		BooleanDriverSetting(
+			"consonantPauses",
+			"Pauses around &consonants",
+			availableInSettingsRing=True,
+			defaultVal=True,
+			displayName="Pauses around consonants",
+		),
 	)
-	supportedCommands = {IndexCommand}
+	supportedCommands = {
+		IndexCommand,
+		CharacterModeCommand,
+		LangChangeCommand,
+		BreakCommand,
+		PitchCommand,
+		RateCommand,
+		VolumeCommand,
+		PhonemeCommand,
+		EndUtteranceCommand,
+	}
 	supportedNotifications = {synthIndexReached, synthDoneSpeaking}
 
 	@classmethod
 	def check(cls):
 		try:
-			return os.path.isfile(_velorin.libraryPath(_velorin.addonRoot()))
+			root = _velorin.addonRoot()
+			return os.path.isfile(_velorin.libraryPath(root)) and bool(cls._findVoices(root)[0])
 		except _velorin.VelorinError:
 			return False
+
+	@staticmethod
+	def _findVoices(root):
+		folders = [os.path.join(root, _velorin.VOICES_FOLDER)]
+		userFolder = _userVoicesFolder()
+		if userFolder:
+			folders.append(userFolder)
+		return _velorin.findVoices(folders)
 
 	def __init__(self):
 		super().__init__()
 		root = _velorin.addonRoot()
-		voicePath = os.path.join(root, _velorin.DEFAULT_VOICE)
-		header = _velorin.readVoiceHeader(voicePath)
+		voices, problems = self._findVoices(root)
+		for problem in problems:
+			log.warning(problem)
+		self._voices = collections.OrderedDict((voice.id, voice) for voice in voices)
+		defaultPath = os.path.join(root, _velorin.DEFAULT_VOICE)
+		default = next((voice for voice in voices if voice.path == defaultPath), None)
+		if default is None:
+			if not voices:
+				# The default voice names the reason: missing, or not a voice.
+				_velorin.readVoiceHeader(defaultPath)
+				raise _velorin.VelorinError(f"Velorin has no voice in {os.path.dirname(defaultPath)}")
+			default = voices[0]
 		self._lib = _velorin.Library(_velorin.libraryPath(root))
-		if self._lib.Init(_velorin.encodePath(voicePath)) != 0:
-			raise _velorin.VelorinError(f"Velorin could not load the voice {voicePath}")
+		header = _velorin.readVoiceHeader(default.path)
+		if self._lib.Init(_velorin.encodePath(default.path)) != 0:
+			raise _velorin.VelorinError(f"Velorin could not load the voice {default.path}")
+		self._voice = default
+		self._header = header
+
+		# The engine as a screen reader wants it: no dead air, no trace on standard output.
+		self._lib.SetParameter(_velorin.PARAM_PROFILE, _velorin.PROFILE_FLUENT)
+		self._lib.SetParameter(_velorin.PARAM_DIAGNOSTICS, 0)
+		# Pauses around consonants, when on: the fluent profile's, or the classic full ones.
+		self._consonantPausesOn = self._lib.GetParameter(_velorin.PARAM_CONSONANT_PAUSES) or 100
+		self._requestProsody = (100, 100, 100)
+		self._setRequestProsody(self._requestProsody, force=True)
 
 		self._stateLock = threading.Lock()
 		self._work = threading.Condition(self._stateLock)
@@ -106,31 +232,27 @@ class SynthDriver(SynthDriver):
 		self._generation = 0
 		self._speakSerial = 0
 		self._nextOwnIndex = _FIRST_OWN_INDEX
-		self._needFence = False
 		self._awaitingDone = False
 		self._terminated = False
 		self._audioSinceIdle = False
 
 		self._player = self._openPlayer(header)
-		self._audioCallback = _velorin.AUDIO_CALLBACK(self._onAudio)
-		self._lib.InitSynth(self._audioCallback)
-		# The engine keeps the callback after this driver is gone; so does this module.
-		global _lastAudioCallback
-		_lastAudioCallback = self._audioCallback
+		global _activeDriver
+		_activeDriver = weakref.ref(self)
+		self._lib.InitSynth(_audioCallback)
 
 		self._rateBoost = False
-		self._ratePercent = None
-		self._rateParam = None
+		self._rateSet = None  # (percent, SetRate value, SPEED) last set
 		self.rate = 50
 		self.pitch = 50
 		self.volume = 100
 		self._watcher = threading.Thread(target=self._watch, name="velorin.watcher", daemon=True)
 		self._watcher.start()
-		log.info(f"Velorin: {self._lib.path}, voice {voicePath} ({header.sampleRate} Hz, {header.channels} channels)")
+		log.info(f"Velorin: {self._lib.path}, voice {default.path} ({header.sampleRate} Hz, {header.channels} channels)")
 
 	def _openPlayer(self, header):
 		options = {"outputDevice": _outputDevice()}
-		# NVDA before 2023.2 buffers small chunks only when asked to.
+		# NVDA's winmm player before 2025.1 buffers small chunks only when asked to.
 		if "buffered" in inspect.signature(nvwave.WavePlayer.__init__).parameters:
 			options["buffered"] = True
 		return nvwave.WavePlayer(
@@ -153,42 +275,104 @@ class SynthDriver(SynthDriver):
 	def _send(self, text, requestIndex):
 		self._lib.SpeakText(_velorin.utf16Text(text), requestIndex)
 
+	def _setRequestProsody(self, prosody, force=False):
+		"""Rate, pitch and volume of the requests queued from now on, in percent of the settings."""
+		if prosody == self._requestProsody and not force:
+			return
+		for parameter, value in zip(
+			(_velorin.PARAM_REQUEST_RATE, _velorin.PARAM_REQUEST_PITCH, _velorin.PARAM_REQUEST_VOLUME), prosody
+		):
+			self._lib.SetParameter(parameter, value)
+		self._requestProsody = prosody
+
+	def _silenceBytes(self, ms):
+		frame = 2 * self._header.channels
+		return int(_clamp(ms, (0, _MAX_BREAK_MS)) * self._header.sampleRate // 1000) * frame
+
+	def _requestedPercent(self, command, current):
+		"""The setting, 0-100, that a pitch, rate or volume command asks for: an offset from the
+		current setting (a multiplier is turned into one on NVDA's configured value)."""
+		if command.isDefault:
+			return current
+		try:
+			return max(0, current + command.offset)
+		except Exception:
+			log.debugWarning(f"Velorin: cannot apply {command!r}", exc_info=True)
+			return current
+
+	def _commandProsody(self, command, prosody):
+		"""The request prosody after a pitch, rate or volume command."""
+		rate, pitch, volume = prosody
+		if isinstance(command, PitchCommand):
+			current = self._percentToParam(self.pitch, *PITCH_RANGE)
+			wanted = self._percentToParam(self._requestedPercent(command, self.pitch), *PITCH_RANGE)
+			pitch = _clamp(round(100 * wanted / current), REQUEST_PITCH_LIMITS) if current > 0 else 100
+		elif isinstance(command, RateCommand):
+			current = self._rateFactor(self.rate)
+			wanted = self._rateFactor(self._requestedPercent(command, self.rate))
+			rate = _clamp(round(100 * wanted / current), REQUEST_RATE_LIMITS)
+		else:
+			current = self.volume
+			wanted = self._requestedPercent(command, self.volume)
+			volume = _clamp(round(100 * wanted / current), REQUEST_VOLUME_LIMITS) if current > 0 else 100
+		return rate, pitch, volume
+
 	def speak(self, speechSequence):
 		with self._stateLock:
 			if self._terminated:
 				return
 			added = []
-			if self._needFence:
-				fence = _Request(self._ownIndex(), [], fence=True)
-				self._send(_FENCE_TEXT, fence.requestIndex)
-				added.append(fence)
-				self._needFence = False
-			madeHere = None  # the last entry of this sequence
 			parts = []
+			characterMode = False
+			# Each sequence starts at the settings; NVDA repeats any change still in force.
+			prosody = (100, 100, 100)
+
+			def endRequest():
+				text = "".join(parts)
+				parts.clear()
+				if not text.strip():
+					return
+				entry = _Entry(self._ownIndex())
+				self._setRequestProsody(prosody)
+				self._send(text, entry.requestIndex)
+				added.append(entry)
+
 			for item in speechSequence:
 				if isinstance(item, str):
-					parts.append(item)
-				elif isinstance(item, IndexCommand):
-					text = "".join(parts)
-					parts = []
-					if text:
-						# GetLastIndex reports -1 for an empty queue, so a negative index is not passed on.
-						requestIndex = item.index if 0 <= item.index <= 0x7FFFFFFF else self._ownIndex()
-						madeHere = _Request(requestIndex, [item.index])
-						self._send(text, requestIndex)
-						added.append(madeHere)
-					elif madeHere is not None:
-						madeHere.indexes.append(item.index)
+					if characterMode:
+						# Each character its own word: the engine reads it by its name.
+						parts.append(" " + " ".join(c for c in item if not c.isspace()) + " ")
 					else:
-						madeHere = _Request(None, [item.index])
-						added.append(madeHere)
+						parts.append(item)
+				elif isinstance(item, IndexCommand):
+					endRequest()
+					if added:
+						# Reached after the audio of the entry before it.
+						added[-1].indexes.append(item.index)
+					else:
+						entry = _Entry()
+						entry.indexes.append(item.index)
+						added.append(entry)
+				elif isinstance(item, BreakCommand):
+					endRequest()
+					added.append(_Entry(silenceBytes=self._silenceBytes(item.time)))
+				elif isinstance(item, (PitchCommand, RateCommand, VolumeCommand)):
+					endRequest()
+					prosody = self._commandProsody(item, prosody)
+				elif isinstance(item, CharacterModeCommand):
+					characterMode = item.state
+				elif isinstance(item, PhonemeCommand):
+					# The engine reads no phonemes; the text beside them is what to say.
+					if item.text:
+						parts.append(item.text)
+				elif isinstance(item, EndUtteranceCommand):
+					endRequest()
+				elif isinstance(item, LangChangeCommand):
+					# Every language is read the Vietnamese way.
+					pass
 				else:
 					log.debugWarning(f"Velorin: unsupported speech command {item!r}")
-			text = "".join(parts)
-			if text:
-				trailing = _Request(self._ownIndex(), [])
-				self._send(text, trailing.requestIndex)
-				added.append(trailing)
+			endRequest()
 			if not added:
 				return
 			self._pending.extend(added)
@@ -198,9 +382,9 @@ class SynthDriver(SynthDriver):
 
 	def _findSent(self, requestIndex):
 		"""The first pending request with this index, None when there is none."""
-		for request in self._pending:
-			if request.requestIndex is not None and request.requestIndex == requestIndex:
-				return request
+		for entry in self._pending:
+			if entry.requestIndex is not None and entry.requestIndex == requestIndex:
+				return entry
 		return None
 
 	def _takeFinished(self, current):
@@ -210,11 +394,18 @@ class SynthDriver(SynthDriver):
 			finished.append(self._pending.popleft())
 		return finished
 
-	def _markFinished(self, finished, generation):
-		"""Reports the indexes of finished requests once the audio fed before them has played.
-		Called with _feedLock held."""
-		for request in finished:
-			for index in request.indexes:
+	def _playFinished(self, finished, generation):
+		"""Feeds the silence of finished entries and reports their indexes once the audio fed
+		before them has played. Called with _feedLock held."""
+		for entry in finished:
+			remaining = entry.silenceBytes
+			piece = self._silenceBytes(_SILENCE_PIECE_MS)
+			while remaining > 0 and generation == self._generation:
+				size = min(piece, remaining)
+				self._player.feed(bytes(size))
+				self._audioSinceIdle = True
+				remaining -= size
+			for index in entry.indexes:
 				if self._audioSinceIdle:
 					self._player.feed(b"", onDone=functools.partial(self._onIndexPlayed, generation, index))
 				else:
@@ -226,27 +417,28 @@ class SynthDriver(SynthDriver):
 			synthIndexReached.notify(synth=self, index=index)
 
 	def _onAudio(self, data, size):
-		"""The engine's audio callback, on its worker thread: one chunk of 16-bit PCM."""
+		"""The engine's audio, on its worker thread: one chunk of 16-bit PCM."""
 		try:
 			if size <= 0 or not data:
-				return 0
+				return
 			chunk = ctypes.string_at(data, size)
 			with self._feedLock:
 				with self._stateLock:
 					if self._terminated:
-						return 0
-					request = self._findSent(self._lib.GetLastIndex())
-					if request is None or request.fence:
-						# Rendered before a cancel, or the fence after one.
-						return 0
-					finished = self._takeFinished(request)
+						return
+					entry = self._findSent(self._lib.GetLastIndex())
+					if entry is None:
+						# Rendered before a cancel.
+						return
+					finished = self._takeFinished(entry)
 					generation = self._generation
-				self._markFinished(finished, generation)
+				self._playFinished(finished, generation)
+				if generation != self._generation:
+					return
 				self._player.feed(chunk)
 				self._audioSinceIdle = True
 		except Exception:
 			log.error("Velorin: audio callback", exc_info=True)
-		return 0
 
 	def _watch(self):
 		while True:
@@ -271,7 +463,7 @@ class SynthDriver(SynthDriver):
 				allDone = not self._pending
 				generation = self._generation
 				serial = self._speakSerial
-			self._markFinished(finished, generation)
+			self._playFinished(finished, generation)
 			if not allDone:
 				return
 			if self._audioSinceIdle:
@@ -287,8 +479,6 @@ class SynthDriver(SynthDriver):
 	def _silence(self, terminating=False):
 		with self._stateLock:
 			self._generation += 1
-			# With nothing pending the engine has handed over its last chunk already.
-			self._needFence = self._needFence or bool(self._pending)
 			self._pending.clear()
 			self._awaitingDone = False
 			if terminating:
@@ -311,34 +501,94 @@ class SynthDriver(SynthDriver):
 		self._player.pause(switch)
 
 	def terminate(self):
+		# NVDA switches synthesizers after this returns, so nothing may escape.
 		try:
-			self._silence(terminating=True)
-			self._lib.TerminateSynth()
-			self._watcher.join()
-			self._player.close()
-		finally:
+			# Saves the settings.
 			terminateBase = getattr(super(), "terminate", None)
 			if terminateBase:
 				terminateBase()
+		except Exception:
+			log.error("Velorin: saving the settings", exc_info=True)
+		try:
+			self._silence(terminating=True)
+			self._lib.TerminateSynth()
+			# The engine drops its chunks from now on and keeps nothing of this driver.
+			self._lib.InitSynth(_velorin.NO_AUDIO_CALLBACK)
+			global _activeDriver
+			if _activeDriver() is self:
+				_activeDriver = lambda: None  # noqa: E731
+			self._watcher.join()
+			self._player.close()
+		except Exception:
+			log.error("Velorin: terminate", exc_info=True)
+
+	# --- Voices ----------------------------------------------------------------------------
+
+	def _getAvailableVoices(self):
+		return collections.OrderedDict(
+			(voice.id, VoiceInfo(voice.id, voice.displayName, "vi")) for voice in self._voices.values()
+		)
+
+	def _get_voice(self):
+		return self._voice.id
+
+	def _set_voice(self, voiceId):
+		voice = self._voices.get(voiceId)
+		if voice is None:
+			raise LookupError(f"No such voice: {voiceId}")
+		if voice.path == self._voice.path:
+			return
+		header = _velorin.readVoiceHeader(voice.path)
+		newFormat = (header.sampleRate, header.channels) != (self._header.sampleRate, self._header.channels)
+		if newFormat:
+			# What is queued would play at the wrong rate.
+			self._silence()
+		if self._lib.Init(_velorin.encodePath(voice.path)) != 0:
+			# The engine may have let go of the old voice; take it up again.
+			self._lib.Init(_velorin.encodePath(self._voice.path))
+			raise _velorin.VelorinError(f"Velorin could not load the voice {voice.path}")
+		if newFormat:
+			try:
+				player = self._openPlayer(header)
+			except Exception:
+				self._lib.Init(_velorin.encodePath(self._voice.path))
+				raise
+			with self._feedLock:
+				oldPlayer = self._player
+				self._player = player
+				self._audioSinceIdle = False
+			oldPlayer.close()
+		self._voice = voice
+		self._header = header
+		log.info(f"Velorin: voice {voice.path} ({header.sampleRate} Hz, {header.channels} channels)")
 
 	# --- Settings --------------------------------------------------------------------------
 
-	def _rateRange(self):
-		return RATE_BOOST_RANGE if self._rateBoost else RATE_RANGE
+	def _rateFactors(self):
+		return RATE_BOOST_FACTORS if self._rateBoost else RATE_FACTORS
+
+	def _rateFactor(self, percent):
+		low, high = self._rateFactors()
+		return low + (high - low) * percent / 100
+
+	def _engineRate(self):
+		"""The speed factor the engine holds: SetRate's, times SPEED."""
+		return self._lib.GetRate() / 50 * self._lib.GetParameter(_velorin.PARAM_SPEED) / 100
 
 	def _get_rate(self):
-		value = self._lib.GetRate()
-		if value == self._rateParam:
-			return self._ratePercent
-		low, high = self._rateRange()
-		return min(100, max(0, self._paramToPercent(value, low, high)))
+		if self._rateSet and self._rateSet[1:] == (self._lib.GetRate(), self._lib.GetParameter(_velorin.PARAM_SPEED)):
+			return self._rateSet[0]
+		low, high = self._rateFactors()
+		return _clamp(round((self._engineRate() - low) / (high - low) * 100), (0, 100))
 
 	def _set_rate(self, percent):
-		low, high = self._rateRange()
-		value = self._percentToParam(percent, low, high)
-		self._lib.SetRate(value)
-		self._ratePercent = percent
-		self._rateParam = value
+		factor = self._rateFactor(percent)
+		hostRate = _clamp(round(50 * factor), SET_RATE_RANGE)
+		# SPEED carries what SetRate cannot.
+		speed = 100 if factor <= 2 else round(100 * factor / 2)
+		self._lib.SetRate(hostRate)
+		self._lib.SetParameter(_velorin.PARAM_SPEED, speed)
+		self._rateSet = (percent, self._lib.GetRate(), self._lib.GetParameter(_velorin.PARAM_SPEED))
 
 	def _get_rateBoost(self):
 		return self._rateBoost
@@ -352,16 +602,25 @@ class SynthDriver(SynthDriver):
 		self.rate = rate
 
 	def _get_pitch(self):
-		return min(100, max(0, self._paramToPercent(self._lib.GetPitch(), *PITCH_RANGE)))
+		return _clamp(self._paramToPercent(self._lib.GetPitch(), *PITCH_RANGE), (0, 100))
 
 	def _set_pitch(self, percent):
 		self._lib.SetPitch(self._percentToParam(percent, *PITCH_RANGE))
 
 	def _get_volume(self):
-		return min(100, max(0, self._paramToPercent(self._lib.GetVolume(), *VOLUME_RANGE)))
+		return _clamp(self._paramToPercent(self._lib.GetVolume(), *VOLUME_RANGE), (0, 100))
 
 	def _set_volume(self, percent):
 		self._lib.SetVolume(self._percentToParam(percent, *VOLUME_RANGE))
 
+	def _get_punctuationPause(self):
+		return self._lib.GetParameter(_velorin.PARAM_PUNCTUATION_PAUSE)
 
-_lastAudioCallback = None
+	def _set_punctuationPause(self, ms):
+		self._lib.SetParameter(_velorin.PARAM_PUNCTUATION_PAUSE, _clamp(int(ms), PUNCTUATION_PAUSE_RANGE))
+
+	def _get_consonantPauses(self):
+		return self._lib.GetParameter(_velorin.PARAM_CONSONANT_PAUSES) > 0
+
+	def _set_consonantPauses(self, enable):
+		self._lib.SetParameter(_velorin.PARAM_CONSONANT_PAUSES, self._consonantPausesOn if enable else 0)

@@ -1,12 +1,18 @@
-# Fake of NVDA's nvwave: a WavePlayer with NVDA's constructor and methods that plays on a
-# simulated clock and behaves like NVDA's WASAPI player where a driver can tell:
-# - feed() copies the chunk and waits while more than half of the buffer is unplayed;
-# - onDone callbacks run in feed order, on the thread inside feed()/idle(), once the clock has
-#   played everything fed before them; a callback fed while nothing plays waits for audio and is
-#   dropped by idle() or stop() if none comes;
+# Fake of NVDA's nvwave: a WavePlayer with the constructor of the NVDA release the fakes follow,
+# playing on a simulated clock and behaving like that release's player where a driver can tell.
+#
+# Both players:
+# - feed() copies the chunk; onDone callbacks run in feed order, on the thread inside
+#   feed()/sync()/idle(), once the clock has played everything fed before them; a callback fed
+#   while nothing plays waits for audio and is dropped if none comes;
 # - stop() may be called from any thread: it drops unplayed audio and callbacks and wakes a
-#   waiting feed() or idle(), which then return at once;
-# - pause(True) freezes the clock; idle() plays out what is left, then resets the stream.
+#   waiting feed(), sync() or idle(), which then return at once; pause(True) freezes the clock.
+# The WASAPI player (2023.2 on, the only one from 2025.1): feed() waits while more than half of
+# its buffer is unplayed; idle() only syncs, and a stream left idle for 10 seconds is reset by
+# NVDA's idle check (unplayed callbacks dropped). Until 2025.1 it takes closeWhenIdle and
+# buffered and ignores them.
+# The winmm player (until 2024.4): feed() returns once the chunk fed before it has played;
+# idle() syncs and, with closeWhenIdle (its default), closes the device, dropping callbacks.
 # Everything fed is recorded for the tests.
 
 import ctypes
@@ -14,50 +20,43 @@ import threading
 import time
 from enum import Enum, auto
 
+from _fakeVersion import RELEASE
 
-class AudioPurpose(Enum):
-	SPEECH = auto()
-	SOUNDS = auto()
+#: Simulated seconds after which NVDA's idle check resets a WASAPI stream that was not fed.
+_WASAPI_IDLE_TIMEOUT = 10
 
 
-class WavePlayer:
-	DEFAULT_DEVICE_KEY = "default"
+class _SimulatedPlayer:
 	#: The simulated clock runs this many times faster than real time.
 	speedup = 20.0
-	#: Buffer length in seconds of audio.
+	#: Buffer length of the WASAPI player in seconds of audio.
 	bufferSeconds = 0.4
 	#: Every player made, newest last.
 	instances = []
 
-	def __init__(
-		self,
-		channels,
-		samplesPerSec,
-		bitsPerSample,
-		outputDevice=DEFAULT_DEVICE_KEY,
-		wantDucking=True,
-		purpose=AudioPurpose.SPEECH,
-	):
+	def _setUp(self, channels, samplesPerSec, bitsPerSample, outputDevice, closeWhenIdle):
 		self.channels = channels
 		self.samplesPerSec = samplesPerSec
 		self.bitsPerSample = bitsPerSample
 		self.outputDevice = outputDevice
-		self.purpose = purpose
+		self.closeWhenIdle = closeWhenIdle
 		self.bytesPerSecond = channels * samplesPerSec * bitsPerSample // 8
 		self._cond = threading.Condition()
 		self._sent = 0  # bytes accepted since the player was made
 		self._playedBase = 0  # clock position when the clock last started or froze
 		self._clockStart = None  # monotonic time the clock started; None while it stands
-		self._playing = False  # audio was fed since the last stop or idle
+		self._playing = False  # audio was fed since the stream was last reset
 		self._paused = False
 		self._stops = 0
+		self._lastFeedStart = 0  # position of the first byte of the last chunk fed
+		self._lastActive = time.monotonic()
 		self._feedEnds = []  # [end position, onDone], in feed order
 		#: (position of the first byte, data) of every chunk accepted.
 		self.chunks = []
-		#: ("feed", bytes), ("stop",), ("idle",), ("pause", switch), ("close",)
+		#: ("feed", bytes), ("stop",), ("idle",), ("reset",), ("pause", switch), ("close",)
 		self.events = []
 		self.closed = False
-		WavePlayer.instances.append(self)
+		_SimulatedPlayer.instances.append(self)
 
 	# --- the simulated clock, with _cond held ---
 
@@ -75,6 +74,20 @@ class WavePlayer:
 		if self._clockStart is None and self._playing and not self._paused:
 			self._clockStart = time.monotonic()
 
+	def _resetStream(self, event):
+		self._feedEnds = []
+		self._playing = False
+		self._freezeClock()
+		self._playedBase = self._sent
+		self.events.append((event,))
+
+	def _idleCheck(self):
+		"""NVDA's idle check, as it would have run by now: a WASAPI stream not fed for long is reset."""
+		if self._isWasapi and self._playing and self._position() >= self._sent and not self._paused:
+			idleSeconds = (time.monotonic() - self._lastActive) * self.speedup
+			if idleSeconds >= _WASAPI_IDLE_TIMEOUT:
+				self._resetStream("reset")
+
 	def _takeDue(self):
 		if not self._playing:
 			return []
@@ -83,6 +96,12 @@ class WavePlayer:
 		while self._feedEnds and self._feedEnds[0][0] <= position:
 			due.append(self._feedEnds.pop(0)[1])
 		return due
+
+	def _mustWait(self, data):
+		if not data or not self._playing or not self._isWasapi:
+			return False
+		capacity = int(self.bufferSeconds * self.bytesPerSecond)
+		return self._sent - self._position() > capacity // 2
 
 	@staticmethod
 	def _run(callbacks):
@@ -112,9 +131,9 @@ class WavePlayer:
 		elif size is not None:
 			data = data[:size]
 		data = bytes(data)
-		capacity = int(self.bufferSeconds * self.bytesPerSecond)
 		with self._cond:
 			stops = self._stops
+			self._idleCheck()
 		while True:
 			accepted = False
 			with self._cond:
@@ -122,7 +141,7 @@ class WavePlayer:
 					return
 				due = self._takeDue()
 				if not due:
-					if data and self._playing and self._sent - self._position() > capacity // 2:
+					if self._mustWait(data):
 						self._cond.wait(0.002)
 						continue
 					if data:
@@ -130,6 +149,7 @@ class WavePlayer:
 							# The player ran dry: the clock waits for this chunk.
 							self._freezeClock()
 						self.chunks.append((self._sent, data))
+						self._lastFeedStart = self._sent
 						self._sent += len(data)
 						self._playing = True
 						self._startClock()
@@ -138,35 +158,44 @@ class WavePlayer:
 					due = self._takeDue()
 					if onDone:
 						self._feedEnds.append([self._sent, onDone])
+					self._lastActive = time.monotonic()
 					accepted = True
+					start = self._lastFeedStart if data else self._sent
 			self._run(due)
 			if accepted:
-				return
+				break
+		if not self._isWasapi:
+			# waveOut: the feed returns once the chunk before this one has played.
+			self._playUntil(start, stops)
 
-	def sync(self):
-		with self._cond:
-			stops = self._stops
+	def _playUntil(self, position, stops):
 		while True:
 			with self._cond:
 				if self._stops != stops or not self._playing:
 					return
 				due = self._takeDue()
 				if not due:
-					if self._position() >= self._sent:
+					if self._position() >= position:
 						return
 					self._cond.wait(0.002)
 					continue
 			self._run(due)
 
+	def sync(self):
+		with self._cond:
+			stops = self._stops
+			end = self._sent
+		self._playUntil(end, stops)
+		with self._cond:
+			self._lastActive = time.monotonic()
+
 	def idle(self):
 		self.sync()
 		with self._cond:
 			due = self._takeDue()
-			self._feedEnds = []
-			self._playing = False
-			self._freezeClock()
-			self._playedBase = self._sent
 			self.events.append(("idle",))
+			if not self._isWasapi and self.closeWhenIdle:
+				self._resetStream("close device")
 		self._run(due)
 
 	def stop(self):
@@ -196,3 +225,56 @@ class WavePlayer:
 		with self._cond:
 			self.closed = True
 			self.events.append(("close",))
+
+
+if RELEASE.player == "wasapi":
+
+	class AudioPurpose(Enum):
+		SPEECH = auto()
+		SOUNDS = auto()
+
+	if RELEASE.playerBuffered:
+
+		class WavePlayer(_SimulatedPlayer):
+			DEFAULT_DEVICE_KEY = "default"
+			_isWasapi = True
+
+			def __init__(self, channels, samplesPerSec, bitsPerSample, outputDevice=DEFAULT_DEVICE_KEY, closeWhenIdle=False, wantDucking=True, buffered=False, purpose=AudioPurpose.SPEECH):
+				self.purpose = purpose
+				self.buffered = buffered
+				self._setUp(channels, samplesPerSec, bitsPerSample, outputDevice, closeWhenIdle)
+
+	else:
+
+		class WavePlayer(_SimulatedPlayer):
+			DEFAULT_DEVICE_KEY = "default"
+			_isWasapi = True
+
+			def __init__(self, channels, samplesPerSec, bitsPerSample, outputDevice=DEFAULT_DEVICE_KEY, wantDucking=True, purpose=AudioPurpose.SPEECH):
+				self.purpose = purpose
+				self.buffered = None
+				self._setUp(channels, samplesPerSec, bitsPerSample, outputDevice, False)
+
+else:
+	WAVE_MAPPER = -1
+
+	if RELEASE.playerBuffered:
+
+		class WavePlayer(_SimulatedPlayer):
+			_isWasapi = False
+
+			def __init__(self, channels, samplesPerSec, bitsPerSample, outputDevice=WAVE_MAPPER, closeWhenIdle=True, wantDucking=True, buffered=False):
+				self.buffered = buffered
+				self._setUp(channels, samplesPerSec, bitsPerSample, outputDevice, closeWhenIdle)
+
+	else:
+
+		class WavePlayer(_SimulatedPlayer):
+			_isWasapi = False
+
+			def __init__(self, channels, samplesPerSec, bitsPerSample, outputDevice=WAVE_MAPPER, closeWhenIdle=True, wantDucking=True):
+				self.buffered = None
+				self._setUp(channels, samplesPerSec, bitsPerSample, outputDevice, closeWhenIdle)
+
+			def feed(self, data, onDone=None):
+				super().feed(data, None, onDone)

@@ -1,0 +1,5 @@
+# Fake of NVDA's globalVars: the command line arguments (configPath) and the settings ring.
+import types
+
+appArgs = types.SimpleNamespace(configPath=None, secure=False)
+settingsRing = None
