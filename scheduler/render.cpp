@@ -55,7 +55,7 @@ StepSettings step_settings(const RequestProsody &prosody) {
     s.classic_speed = speed_percent == 100 && prosody.rate == 100;
     s.speed = speed_ppm(s.rate, speed_percent, prosody.rate);
     s.pitch = scaled(settings.pitch.load(), prosody.pitch);
-    s.volume = scaled(settings.volume.load(), prosody.volume);
+    s.volume = scaled(scaled(settings.volume.load(), prosody.volume), engine_parameter(kParamGain));
     s.join_ms = engine_parameter(kParamJoin);
     s.added_full_stop = engine_parameter(kParamAddedFullStop) != 0;
     s.leading_silence = engine_parameter(kParamLeadingSilence) != 0;
@@ -116,6 +116,23 @@ int64_t item_pause(const UtteranceItem &item, const StepSettings &s) {
     return s.punctuation_pause;
 }
 
+// Whether nothing but pauses of no length follows the word up to its request's end.
+bool request_ends_silently_after(const UtteranceItem &word, const StepSettings &s) {
+    for (const UtteranceItem *item = word.next; item; item = item->next) {
+        if (item->kind == ItemKind::Word || item_pause(*item, s) > 0) return false;
+        if (item->kind == ItemKind::LineEnd && item->ends_request) return true;
+    }
+    return false;  // not read yet: the request goes on
+}
+
+// The position of a word in its run, with the runs of requests that join taken together.
+int run_position(int position, bool after_word, bool before_word) {
+    if (position < Alone || position > Last) return position;
+    after_word = after_word || position == Middle || position == Last;
+    before_word = before_word || position == First || position == Middle;
+    return after_word ? (before_word ? Middle : Last) : (before_word ? First : Alone);
+}
+
 // Forgets what belongs to another voice than the current one: its frames would not fit.
 void check_carry_voice(RenderCarry &carry, int32_t frame_bytes) {
     const VoiceDatabase *voice = current_voice();
@@ -137,6 +154,7 @@ void render_discard(ChunkBuffer &chunk) {
     join_discard(chunk.carry.join);
     chunk.carry.pending_silence = 0;
     chunk.carry.utterance_start = false;
+    chunk.carry.run_continues = false;
 }
 
 bool render_holds_audio(const ChunkBuffer &chunk) {
@@ -166,6 +184,7 @@ void render_next_item(ChunkBuffer &chunk, TextReader *reader, const RequestProso
             if (pause > 0) {
                 flush_held(chunk);
                 append_pause(chunk, pause, s.frame_bytes);
+                carry.run_continues = false;
                 return;
             }
             // No silence: the units either side join as in a run of words, unless the request
@@ -175,9 +194,11 @@ void render_next_item(ChunkBuffer &chunk, TextReader *reader, const RequestProso
             continue;
         }
 
+        const bool continues = request_follows && request_ends_silently_after(*item, s);
+        const int position = run_position(item->position, carry.run_continues, continues);
         char name[kUnitNameCapacity];
         // The known-unit test again: the voice may have changed since normalization.
-        if (known_unit_name(item->norm_text.c_str(), item->position, name, sizeof name) != 0) {
+        if (known_unit_name(item->norm_text.c_str(), position, name, sizeof name) != 0) {
             advance_cursor();
             continue;
         }
@@ -205,6 +226,7 @@ void render_next_item(ChunkBuffer &chunk, TextReader *reader, const RequestProso
             if (first_audio) written = trim_unit_lead(unit, written, s.sample_rate, s.channels);
             carry.utterance_start = false;
         }
+        carry.run_continues = continues;
         // The end of a unit that a pause follows is not held.
         const int hold = trailing_pause ? 0 : join_frames(s.join_ms, s.sample_rate, speed_factor(s.speed));
         if (hold > 0 || join_held_bytes(carry.join) > 0)

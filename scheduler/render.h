@@ -51,6 +51,7 @@ struct RenderCarry {
     const VoiceDatabase *voice = nullptr;  // the voice the held end and pending silence belong to
     int32_t frame_bytes = 0;               // and its frame size
     bool utterance_start = false;          // no unit spoken yet since an utterance began in silence
+    bool run_continues = false;            // the last unit was spoken as going on into the next request
 };
 
 struct ChunkBuffer {
@@ -63,8 +64,10 @@ struct ChunkBuffer {
 // that failed before it) and moves the cursor on. Leaves count 0 once the list is exhausted and
 // nothing is held. With a reader, the items are read from its text as the step needs them, and the
 // list is exhausted once the text is too. Rate, pitch and volume are the settings scaled by
-// `prosody`. `request_follows`: another request is queued after this one, so the end of this one's
-// last unit may wait to be joined with the next request's first.
+// `prosody`. `request_follows`: another request is queued after this one. When nothing but
+// pauses of no length stands between them, the two requests' words are one run: the last word of
+// this one and the first of the next take the recordings of words inside a run, and their units
+// join.
 void render_next_item(ChunkBuffer &chunk, TextReader *reader = nullptr, const RequestProsody &prosody = {},
                       bool request_follows = false);
 
