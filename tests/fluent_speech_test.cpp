@@ -84,14 +84,7 @@ struct FluentSpeechTest : testing::Test {
         set_engine_parameter(kParamProfile, kProfileFluent);
         set_engine_parameter(kParamDiagnostics, 0);
     }
-    void TearDown() override {
-        cancel_speech();
-        EXPECT_TRUE(wait_until_quiet());
-        capture_stop();
-        settings_reset();
-        reset_engine_parameters();
-        voice_release_current();
-    }
+    void TearDown() override { EXPECT_TRUE(end_speech_test()); }
 
     // The chunks of the texts queued as requests in a row: the first request's first callback
     // waits until all are queued; `between(i)` runs before request i is queued.
