@@ -157,8 +157,10 @@ void render_discard(ChunkBuffer &chunk) {
     chunk.carry.run_continues = false;
 }
 
+bool render_pause_pending(const ChunkBuffer &chunk) { return chunk.carry.pending_silence > 0; }
+
 bool render_holds_audio(const ChunkBuffer &chunk) {
-    return join_held_bytes(chunk.carry.join) > 0 || chunk.carry.pending_silence > 0;
+    return join_held_bytes(chunk.carry.join) > 0 || render_pause_pending(chunk);
 }
 
 void render_next_item(ChunkBuffer &chunk, TextReader *reader, const RequestProsody &prosody, bool request_follows) {

@@ -77,5 +77,7 @@ void render_next_item(ChunkBuffer &chunk, TextReader *reader = nullptr, const Re
 void render_start_utterance(ChunkBuffer &chunk);
 // Forgets what is held (Cancel).
 void render_discard(ChunkBuffer &chunk);
-// Whether a step would deliver audio even with no item left: a held end or a pending pause.
+// Whether a step would deliver audio even with no item left: the rest of a pause longer than a
+// chunk (part of its request), or a held end (which waits for the next request).
+bool render_pause_pending(const ChunkBuffer &chunk);
 bool render_holds_audio(const ChunkBuffer &chunk);

@@ -120,7 +120,10 @@ void take_requests(SchedulerState &s, RequestQueue *dropped) {
     s.queue.head = s.queue.tail = nullptr;
 }
 
-bool speech_in_hand(const SchedulerState &s) { return s.items.cursor || !reading_done(s.reading.reader); }
+// A pause still being delivered belongs to its request, which stays queued until it is through.
+bool speech_in_hand(const SchedulerState &s) {
+    return s.items.cursor || !reading_done(s.reading.reader) || render_pause_pending(s.chunk);
+}
 
 // Whether a request queued now follows nothing: the queue is empty, and no worker is finishing
 // what a Terminate left of a request (a Cancel's leftovers are dropped, so they count as nothing).

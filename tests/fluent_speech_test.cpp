@@ -4,6 +4,7 @@
 // that stays quiet with diagnostics off.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <functional>
@@ -189,6 +190,29 @@ TEST_F(FluentSpeechTest, NewVoiceWhileAnEndIsHeld) {
     // The second unit (inside the run) is the new voice's, with nothing in front of it.
     EXPECT_EQ(chunks[1].bytes, stereo_unit - stereo_held);
     for (size_t i = 1; i < chunks.size(); ++i) EXPECT_EQ(chunks[i].bytes % 4, 0) << i;
+}
+
+// A pause longer than a chunk is its request's to the end: every piece of it comes while the
+// request is the one spoken, before the next request starts.
+TEST_F(FluentSpeechTest, LongPauseBelongsToItsRequest) {
+    settings_set_rate(25);
+    set_engine_parameter(kParamSpeed, 50);  // 0.25x
+    set_engine_parameter(kParamRequestEndPause, 4000);
+    const std::vector<CapturedChunk> chunks = speak({u"ba", u"ba"});
+    std::vector<unsigned char> first;
+    size_t pieces = 0;
+    for (const CapturedChunk &c : chunks) {
+        if (c.index_during_call != 0) continue;
+        first.insert(first.end(), c.data.begin(), c.data.end());
+        ++pieces;
+    }
+    const auto sound_end = std::find_if(first.rbegin(), first.rend(), [](unsigned char b) { return b != 0; });
+    const size_t trailing_zeros = static_cast<size_t>(sound_end - first.rbegin());
+    // 16 s at 0.25x, and the last few milliseconds of the unit's faded end.
+    EXPECT_GE(trailing_zeros, 705600u);
+    EXPECT_LE(trailing_zeros, 705600u + 400);
+    EXPECT_GE(pieces, 3u);  // the unit, and the pause in two
+    EXPECT_EQ(chunks.back().index_during_call, 1);
 }
 
 // With diagnostics off the library writes nothing while it speaks; with them on, the trace lines
