@@ -147,12 +147,14 @@ typedef uint16_t VelorinUtf16;
  * Requests in a row. An utterance starts in silence when its request is queued while nothing is
  * spoken or queued (a new utterance after silence, or after Cancel); only then does
  * LEADING_SILENCE apply. A request queued behind another follows it as the same text in one
- * request would: with REQUEST_END_PAUSE 0 and ADDED_FULL_STOP 0 nothing is put between them, the
- * last word of the first and the first word of the second take the recordings of words inside a
- * run, and with JOIN their units crossfade, so a host may split speech at its indexes without
- * adding silence. The end of a request's last unit then waits for the next request's first and
- * comes in that request's first chunk. A mark at the end of a request keeps its own pause
- * (PUNCTUATION_PAUSE), as it would in the middle of one.
+ * request would: with REQUEST_END_PAUSE 0 and ADDED_FULL_STOP 0 nothing is put between them but
+ * what two words of a run get (the consonant pauses), the last word of the first and the first
+ * word of the second take the recordings of words inside a run, and with JOIN their units
+ * crossfade; the end of the first request's last unit then comes in the second request's first
+ * chunk. So a host may split speech at its indexes without adding silence. The worker renders
+ * ahead of playing: the second request must be queued before the first one's last word is
+ * rendered to give the recordings of a run, and before its end to crossfade. A mark at the end of
+ * a request keeps its own pause (PUNCTUATION_PAUSE), as it would in the middle of one.
  */
 enum VelorinParameter {
     VELORIN_PARAM_PROFILE = 0,
