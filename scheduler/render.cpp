@@ -182,7 +182,8 @@ void render_next_item(ChunkBuffer &chunk, TextReader *reader, const RequestProso
         if (item->kind != ItemKind::Word) {
             // Nothing is put before an utterance's first audio.
             const int64_t pause = carry.utterance_start && s.leading_silence ? 0 : item_pause(*item, s);
-            advance_cursor();
+            const bool request_ends = item->kind == ItemKind::LineEnd && item->ends_request;
+            advance_cursor();  // frees the item
             if (pause > 0) {
                 flush_held(chunk);
                 append_pause(chunk, pause, s.frame_bytes);
@@ -191,7 +192,7 @@ void render_next_item(ChunkBuffer &chunk, TextReader *reader, const RequestProso
             }
             // No silence: the units either side join as in a run of words, unless the request
             // ends here with nothing after it.
-            if (item->kind == ItemKind::LineEnd && item->ends_request && !request_follows) flush_held(chunk);
+            if (request_ends && !request_follows) flush_held(chunk);
             if (chunk.count > 0) return;
             continue;
         }
