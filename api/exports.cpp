@@ -94,6 +94,7 @@ constexpr int kPublicParameters[][2] = {
     {VELORIN_PARAM_REQUEST_RATE, kParamRequestRate},
     {VELORIN_PARAM_REQUEST_PITCH, kParamRequestPitch},
     {VELORIN_PARAM_REQUEST_VOLUME, kParamRequestVolume},
+    {VELORIN_PARAM_GAIN, kParamGain},
     {VELORIN_PARAM_COUNT, kParamCount},
     {VELORIN_PROFILE_CLASSIC, kProfileClassic},
     {VELORIN_PROFILE_FLUENT, kProfileFluent},

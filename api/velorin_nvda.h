@@ -100,19 +100,20 @@ typedef uint16_t VelorinUtf16;
  * returns the stored value, or -1 for an unknown parameter (no parameter takes a negative
  * value). Both may be called on any thread at any time; a change takes effect from the next
  * item rendered, as rate, pitch and volume do. Every default is the engine's classic
- * behaviour. Numbers never change meaning; new parameters are added at the end.
+ * behaviour: with all of them at their defaults the audio is byte for byte what it always was.
+ * Numbers never change meaning; new parameters are added at the end.
  *
  *  parameter          unit, range       classic  fluent  what it sets
  *  PROFILE            0 or 1            0        1       writes every parameter of the two profile
  *                                                        columns: 0 classic (the defaults), 1 fluent
  *                                                        (for a screen reader); reads back the last
  *                                                        profile written
- *  LEADING_SILENCE    0 or 1            0        1       1: a request's first audio starts at once,
- *                                                        with no added pause and its unit's own lead
- *                                                        trimmed
- *  CONSONANT_PAUSES   percent, 0..200   100      25      the short pauses before a voiceless onset
- *                                                        and after a stop final (100 ms at normal
- *                                                        speed); 0 is none
+ *  LEADING_SILENCE    0 or 1            0        1       1: an utterance that starts in silence
+ *                                                        starts at once: no pause before its first
+ *                                                        unit, whose own quiet lead is cut to 5 ms
+ *  CONSONANT_PAUSES   percent, 0..200   100      20      the short pauses before a voiceless onset
+ *                                                        and after a stop final (100 ms at 100 %);
+ *                                                        0 is none
  *  PUNCTUATION_PAUSE  ms, 0..2000       300      200     the pause of an opening or closing mark and
  *                                                        of a sentence end
  *  LINE_END_PAUSE     ms, 0..4000       600      300     the pause of a line end inside a request
@@ -122,11 +123,16 @@ typedef uint16_t VelorinUtf16;
  *                                                        line end; 0: only the line end's
  *  PAUSE_CLOCK        0 or 1            0        1       0: pauses count 44100 bytes a second whatever
  *                                                        the voice, as the classic engine did (exact
- *                                                        for a 22050 Hz mono voice); 1: voice time
+ *                                                        for a 22050 Hz mono voice); 1: voice time,
+ *                                                        the same length at every sample rate and
+ *                                                        channel count
  *  SPEED              percent, 50..400  100      100     multiplies the speed that SetRate sets;
- *                                                        pauses shrink with it
+ *                                                        rate x SPEED x REQUEST_RATE is held to
+ *                                                        0.25x..4x, and pauses shrink with it
  *  JOIN               ms, 0..20         0        8       crossfade between the units of a run of
- *                                                        words; 0: each unit fades to zero alone
+ *                                                        words, in ms at normal speed (shorter as
+ *                                                        the speed rises); 0: each unit fades to
+ *                                                        zero alone
  *  DIAGNOSTICS        0 or 1            1        -       1: the unit-lookup trace on standard output
  *                                                        and the decoder's messages on standard
  *                                                        error; 0: neither (allocation failures are
@@ -134,9 +140,26 @@ typedef uint16_t VelorinUtf16;
  *  REQUEST_RATE       percent, 50..400  100      -       rate, pitch and volume of the requests
  *  REQUEST_PITCH      percent, 25..400  100      -       queued from now on, relative to the
  *  REQUEST_VOLUME     percent, 0..400   100      -       settings; a queued request keeps its own
+ *  GAIN               percent, 0..100   100      88      the level of all speech, on top of volume:
+ *                                                        speech with fewer pauses sounds louder; at
+ *                                                        88 the fluent profile is within 0.3 LU of
+ *                                                        the classic one's loudness
  *
  * A "-" in the fluent column: PROFILE leaves the parameter as it is.
- * Pause lengths are at normal speed and shrink as rate and SPEED grow.
+ * Pause lengths are at normal speed and shrink as the speed grows, as the units do. A pause of 0
+ * is no pause at all: the units either side of it join as in a run of words.
+ *
+ * Requests in a row. An utterance starts in silence when its request is queued while nothing is
+ * spoken or queued (a new utterance after silence, or after Cancel); only then does
+ * LEADING_SILENCE apply. A request queued behind another follows it as the same text in one
+ * request would: with REQUEST_END_PAUSE 0 and ADDED_FULL_STOP 0 nothing is put between them but
+ * what two words of a run get (the consonant pauses), the last word of the first and the first
+ * word of the second take the recordings of words inside a run, and with JOIN their units
+ * crossfade; the end of the first request's last unit then comes in the second request's first
+ * chunk. So a host may split speech at its indexes without adding silence. The worker renders
+ * ahead of playing: the second request must be queued before the first one's last word is
+ * rendered to give the recordings of a run, and before its end to crossfade. A mark at the end of
+ * a request keeps its own pause (PUNCTUATION_PAUSE), as it would in the middle of one.
  */
 enum VelorinParameter {
     VELORIN_PARAM_PROFILE = 0,
@@ -153,7 +176,8 @@ enum VelorinParameter {
     VELORIN_PARAM_REQUEST_RATE = 11,
     VELORIN_PARAM_REQUEST_PITCH = 12,
     VELORIN_PARAM_REQUEST_VOLUME = 13,
-    VELORIN_PARAM_COUNT = 14
+    VELORIN_PARAM_GAIN = 14,
+    VELORIN_PARAM_COUNT = 15
 };
 
 enum VelorinProfile {

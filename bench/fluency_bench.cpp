@@ -80,6 +80,7 @@ const std::pair<const char *, int> kParameterNames[] = {
     {"REQUEST_RATE", VELORIN_PARAM_REQUEST_RATE},
     {"REQUEST_PITCH", VELORIN_PARAM_REQUEST_PITCH},
     {"REQUEST_VOLUME", VELORIN_PARAM_REQUEST_VOLUME},
+    {"GAIN", VELORIN_PARAM_GAIN},
 };
 
 struct Options {
@@ -166,6 +167,7 @@ struct Stream {
     std::vector<int16_t> samples;
     std::vector<size_t> chunk_start;  // first frame of every chunk
     std::vector<int64_t> chunk_arrival_ns;
+    std::vector<size_t> request_start;  // first frame of each request's audio after the first
 
     size_t frames() const { return samples.size() / static_cast<size_t>(channels); }
     double seconds() const { return static_cast<double>(frames()) / sample_rate; }
@@ -232,19 +234,28 @@ int jump(const Stream &s, size_t frame) {
 struct Seams {
     int at_seam = 0;     // across a chunk boundary
     int after_seam = 0;  // within 20 ms after one, where a join's overlap lies
+    int in_join = -1;    // within the held end after one: where two units overlap (-1: no joins)
+    long joins_over = 0;  // joins with a jump over 2000 there
     int anywhere = 0;
     long clipped = 0;
 };
 
-Seams seams(const Stream &s) {
+// join_frames: the held end of a unit, which the next chunk starts with and the next unit
+// overlaps; 0 without joins.
+Seams seams(const Stream &s, size_t join_frames) {
     Seams result;
     const size_t after = static_cast<size_t>(s.sample_rate / 50);
     for (size_t f = 1; f < s.frames(); ++f) result.anywhere = std::max(result.anywhere, jump(s, f));
     for (int16_t v : s.samples) result.clipped += v == 32767 || v == -32768;
+    if (join_frames > 0) result.in_join = 0;
     for (size_t b : s.chunk_start) {
         if (b == 0 || b >= s.frames()) continue;
         result.at_seam = std::max(result.at_seam, jump(s, b));
         for (size_t f = b; f < std::min(s.frames(), b + after); ++f) result.after_seam = std::max(result.after_seam, jump(s, f));
+        int in_join = 0;
+        for (size_t f = b; f < std::min(s.frames(), b + join_frames + 1); ++f) in_join = std::max(in_join, jump(s, f));
+        if (join_frames > 0) result.in_join = std::max(result.in_join, in_join);
+        result.joins_over += join_frames > 0 && in_join > 2000;
     }
     return result;
 }
@@ -266,6 +277,24 @@ int syllables_in(const std::string &text) {
     return count;
 }
 
+// A sentence cut in two between words, where no mark stands (the nearest such place to its
+// middle); empty when there is none.
+std::vector<std::string> split_between_words(const std::string &sentence) {
+    std::vector<std::string> words;
+    std::istringstream in(sentence);
+    for (std::string w; in >> w;) words.push_back(w);
+    size_t best = 0;
+    for (size_t k = 1; k < words.size(); ++k) {
+        const char last = words[k - 1].back();
+        if (std::strchr(",.;:!?)\"'", last)) continue;
+        if (!best || std::abs(2.0 * k - words.size()) < std::abs(2.0 * best - words.size())) best = k;
+    }
+    if (!best) return {};
+    std::string first, second;
+    for (size_t k = 0; k < words.size(); ++k) (k < best ? first : second) += (k == 0 || k == best ? "" : " ") + words[k];
+    return {first, second};
+}
+
 // Sentences: cut after '.', '!' or '?'.
 std::vector<std::string> sentences_of(const std::string &text) {
     std::vector<std::string> sentences;
@@ -285,9 +314,19 @@ std::vector<std::string> sentences_of(const std::string &text) {
 // speed_name (how that speed was asked for) ----
 
 Stream g_capture;
+VelorinGetIntFn g_last_index = nullptr;
+int g_request_heard = 0;
 
+// A request's audio starts with the first chunk delivered while it is the one spoken; the held end
+// of the request before it may come first in that chunk.
 int receive_chunk(char *pcm, int bytes) {
-    if (bytes > 0) g_capture.add(reinterpret_cast<int16_t *>(pcm), static_cast<size_t>(bytes) / 2);
+    if (bytes <= 0) return 0;
+    const int index = g_last_index();
+    if (index > g_request_heard) {
+        g_request_heard = index;
+        g_capture.request_start.push_back(g_capture.frames());
+    }
+    g_capture.add(reinterpret_cast<int16_t *>(pcm), static_cast<size_t>(bytes) / 2);
     return 0;
 }
 
@@ -305,6 +344,7 @@ struct EngineSpeaker {
             fail(error);
         if (engine.init(voice.c_str()) != 0) fail("cannot load the voice " + voice);
         engine.init_synth(receive_chunk);
+        g_last_index = engine.get_last_index;
         engine.set_parameter(VELORIN_PARAM_PROFILE, options.fluent ? VELORIN_PROFILE_FLUENT : VELORIN_PROFILE_CLASSIC);
         engine.set_parameter(VELORIN_PARAM_DIAGNOSTICS, 0);
         for (const auto &[parameter, value] : options.parameters) engine.set_parameter(parameter, value);
@@ -319,6 +359,7 @@ struct EngineSpeaker {
         g_capture.sample_rate = format.sample_rate;
         g_capture.channels = format.channels;
         g_capture.asked_ns = now_ns();
+        g_request_heard = 0;
         for (size_t i = 0; i < wide.size(); ++i)
             engine.speak_text(reinterpret_cast<const VelorinUtf16 *>(wide[i].c_str()), static_cast<int>(i));
         while (engine.get_last_index() != -1) std::this_thread::sleep_for(std::chrono::microseconds(200));
@@ -336,6 +377,7 @@ struct EngineSpeaker {
         const int speed = factor <= 2 ? speed_percent : static_cast<int>(std::lround(100 * factor * 50 / host_rate));
         return "SetRate " + std::to_string(host_rate) + ", SPEED " + std::to_string(speed);
     }
+    int join_ms() const { return engine.get_parameter(VELORIN_PARAM_JOIN); }
 };
 
 Stream g_espeak;
@@ -358,8 +400,10 @@ struct EspeakSpeaker {
         g_espeak = Stream{};
         g_espeak.sample_rate = sample_rate;
         g_espeak.asked_ns = now_ns();
-        for (const std::string &t : texts)
+        for (const std::string &t : texts) {
+            if (&t != &texts.front()) g_espeak.request_start.push_back(g_espeak.frames());
             espeak_Synth(t.c_str(), t.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, nullptr);
+        }
         return g_espeak;
     }
     void set_speed(double factor) {
@@ -368,6 +412,7 @@ struct EspeakSpeaker {
     std::string speed_name(double factor) const {
         return "rate " + std::to_string(static_cast<int>(std::lround(kEspeakNormalRate * factor)));
     }
+    int join_ms() const { return 0; }
 };
 
 // ---- the figures ----
@@ -378,6 +423,7 @@ struct Figures {
     double normal_rate = NAN, normal_silence = NAN, normal_seconds = NAN;
     double top_rate = NAN, top_silence = NAN;
     double gap_median = NAN, gap_max = NAN;
+    double word_gap_median = NAN, word_gap_max = NAN;
     std::map<int, std::vector<ContourError>> tone_errors;
     std::map<int, double> achieved;  // speed reached, by the asked factor
     Seams long_seams;
@@ -414,18 +460,29 @@ Figures measure(Speaker &speaker, const Options &options, const std::vector<std:
     f.top_silence = silence_share(s);
     speaker.set_speed(1);
 
-    // Two requests in a row: the first alone tells where the second begins.
-    const std::vector<std::string> sentences = sentences_of(paragraph);
-    std::vector<double> gaps;
-    for (size_t i = 0; i + 1 < sentences.size(); ++i) {
-        const size_t boundary = speaker.speak({sentences[i]}).frames();
-        const Stream pair = speaker.speak({sentences[i], sentences[i + 1]});
+    // Two requests in a row: the silence runs from the last audible sample before the second
+    // request's audio starts to the first after.
+    auto gap = [&](const std::string &before, const std::string &after, std::vector<double> *gaps) {
+        const Stream pair = speaker.speak({before, after});
+        if (pair.request_start.empty()) return;
+        const size_t boundary = pair.request_start.front();
         const long end = last_at(pair, kAudible, 0, boundary);
         const long start = first_at(pair, kAudible, boundary, pair.frames());
-        if (end >= 0 && start >= 0) gaps.push_back(heard_ms(pair, static_cast<size_t>(start)) - heard_ms(pair, static_cast<size_t>(end)));
+        if (end >= 0 && start >= 0) gaps->push_back(heard_ms(pair, static_cast<size_t>(start)) - heard_ms(pair, static_cast<size_t>(end)));
+    };
+    // Consecutive sentences, the first ending in its full stop; and each sentence cut in two
+    // between words, as a screen reader's index may cut it.
+    const std::vector<std::string> sentences = sentences_of(paragraph);
+    std::vector<double> gaps, word_gaps;
+    for (size_t i = 0; i + 1 < sentences.size(); ++i) gap(sentences[i], sentences[i + 1], &gaps);
+    for (const std::string &sentence : sentences) {
+        const std::vector<std::string> halves = split_between_words(sentence);
+        if (halves.size() == 2) gap(halves[0], halves[1], &word_gaps);
     }
     f.gap_median = median(gaps);
     f.gap_max = gaps.empty() ? NAN : *std::max_element(gaps.begin(), gaps.end());
+    f.word_gap_median = median(word_gaps);
+    f.word_gap_max = word_gaps.empty() ? NAN : *std::max_element(word_gaps.begin(), word_gaps.end());
 
     if (options.tones) {
         std::map<int, std::vector<double>> lengths;
@@ -452,7 +509,7 @@ Figures measure(Speaker &speaker, const Options &options, const std::vector<std:
     for (int i = 0; i < long_repeats; ++i) long_text += paragraph + "\n";
     s = speaker.speak({long_text});
     f.long_seconds = s.seconds();
-    f.long_seams = seams(s);
+    f.long_seams = seams(s, static_cast<size_t>(speaker.join_ms() * s.sample_rate / 1000));
     return f;
 }
 
@@ -543,8 +600,11 @@ int main(int argc, char **argv) {
     if (options.espeak)
         row("espeak-ng at its documented top rate 450: syllables per second", "",
             cell(syllables_in(paragraph) / espeak_top_documented.seconds(), 2));
-    row("silence between two requests in a row, median (ms)", cell(ours.gap_median, 0), cell(theirs.gap_median, 0));
-    row("  largest (ms)", cell(ours.gap_max, 0), cell(theirs.gap_max, 0));
+    row("silence between two requests in a row, median (ms)", "", "");
+    row("  a sentence cut in two between words", cell(ours.word_gap_median, 0), cell(theirs.word_gap_median, 0));
+    row("    largest (ms)", cell(ours.word_gap_max, 0), cell(theirs.word_gap_max, 0));
+    row("  two sentences, the first ending in its full stop", cell(ours.gap_median, 0), cell(theirs.gap_median, 0));
+    row("    largest (ms)", cell(ours.gap_max, 0), cell(theirs.gap_max, 0));
     if (tracked) {
         for (int factor : kToneFactors) {
             if (factor == 1) continue;
@@ -561,7 +621,10 @@ int main(int argc, char **argv) {
     row("long paragraph: clipped samples", std::to_string(ours.long_seams.clipped),
         options.espeak ? std::to_string(theirs.long_seams.clipped) : "-");
     row("  largest sample jump across a chunk seam", std::to_string(ours.long_seams.at_seam), "-");
-    row("  largest jump within 20 ms after a seam (where joins lie)", std::to_string(ours.long_seams.after_seam), "-");
+    row("  largest jump within 20 ms after a seam", std::to_string(ours.long_seams.after_seam), "-");
+    row("  largest jump in a join (the held end after a seam)",
+        ours.long_seams.in_join < 0 ? "-" : std::to_string(ours.long_seams.in_join), "-");
+    row("    joins with a jump over 2000 there", ours.long_seams.in_join < 0 ? "-" : std::to_string(ours.long_seams.joins_over), "-");
     row("  largest jump anywhere", std::to_string(ours.long_seams.anywhere),
         options.espeak ? std::to_string(theirs.long_seams.anywhere) : "-");
     return 0;

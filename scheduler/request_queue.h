@@ -17,6 +17,8 @@ struct SpeechRequest {
     int32_t index = 0;
     uint64_t serial = 0;  // tells a request apart from a later one at the same address
     RequestProsody prosody;
+    // Queued while the engine was idle: nothing spoken or queued before it, or all of it cancelled.
+    bool after_idle = false;
     SpeechRequest *next = nullptr;
 };
 

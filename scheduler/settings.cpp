@@ -24,7 +24,7 @@ struct ParameterLimits {
 constexpr ParameterLimits kParameterLimits[kParamCount] = {
     {0, 1, kProfileClassic, kProfileFluent},  // profile
     {0, 1, 0, 1},                             // leading silence trimmed
-    {0, 200, 100, 25},                        // consonant pauses, percent
+    {0, 200, 100, 20},                        // consonant pauses, percent
     {0, 2000, 300, 200},                      // punctuation pause, ms
     {0, 4000, 600, 300},                      // line-end pause, ms
     {0, 4000, 600, 0},                        // end-of-request pause, ms
@@ -36,6 +36,7 @@ constexpr ParameterLimits kParameterLimits[kParamCount] = {
     {50, 400, 100, kNotInProfile},            // rate of requests queued from now on, percent
     {25, 400, 100, kNotInProfile},            // their pitch, percent
     {0, 400, 100, kNotInProfile},             // their volume, percent
+    {0, 100, 100, 88},                        // gain of all speech, percent
 };
 
 struct EngineParameters {

@@ -44,7 +44,8 @@ enum EngineParameter : int {
     kParamRequestRate = 11,
     kParamRequestPitch = 12,
     kParamRequestVolume = 13,
-    kParamCount = 14,
+    kParamGain = 14,
+    kParamCount = 15,
 };
 
 enum EngineProfile : int32_t { kProfileClassic = 0, kProfileFluent = 1 };

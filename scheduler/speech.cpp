@@ -107,6 +107,7 @@ void wait_for_callback(SchedulerState &s, std::unique_lock<std::mutex> &lock) {
 // Drops the items and the text being read; the text goes to *freed, to be freed after the lock.
 void discard_speech(SchedulerState &s, std::u16string *freed) {
     clear_items();
+    render_discard(s.chunk);
     freed->swap(s.reading.text);
     s.reading = Reading{};
     s.discard_requested.store(false);
@@ -119,7 +120,26 @@ void take_requests(SchedulerState &s, RequestQueue *dropped) {
     s.queue.head = s.queue.tail = nullptr;
 }
 
-bool speech_in_hand(const SchedulerState &s) { return s.items.cursor || !reading_done(s.reading.reader); }
+// A pause still being delivered belongs to its request, which stays queued until it is through.
+bool speech_in_hand(const SchedulerState &s) {
+    return s.items.cursor || !reading_done(s.reading.reader) || render_pause_pending(s.chunk);
+}
+
+// Whether a request queued now follows nothing: the queue is empty, and no worker is finishing
+// what a Terminate left of a request (a Cancel's leftovers are dropped, so they count as nothing).
+// The worker's own state is read only when no worker runs.
+bool engine_idle(const SchedulerState &s) {
+    if (s.queue.head) return false;
+    if (s.worker_running.load()) return s.discard_requested.load() || !s.stop_requested.load();
+    return !speech_in_hand(s);
+}
+
+// Whether a request is queued after the one being read (after what a Terminate left, the head).
+bool request_follows(const SchedulerState &s) {
+    const SpeechRequest *head = s.queue.head;
+    if (s.reading.serial == 0) return head != nullptr;
+    return head && head->serial == s.reading.serial && head->next;
+}
 
 // Removes the request being read from the queue, which moves GetLastIndex on. After a Cancel the
 // head may be a newer request, which must not be lost.
@@ -135,6 +155,7 @@ void start_head_request(SchedulerState &s, std::u16string *freed) {
     s.reading.text = std::move(head->text);
     s.reading.prosody = head->prosody;
     s.reading.serial = head->serial;
+    if (head->after_idle) render_start_utterance(s.chunk);
     start_reading(s.reading.reader, s.reading.text.data());
     s.reading.reader.stop_reading = &s.discard_requested;
 }
@@ -153,6 +174,7 @@ void run_worker(uint64_t generation) {
     hold_diagnostics();
     for (;;) {
         std::u16string freed;  // a text let go of under the lock, freed after it
+        bool follows = false;  // a request is queued after the one being read
         {
             std::lock_guard<std::mutex> lock(s.queue_mutex);
             if (generation != s.generation) {
@@ -172,19 +194,22 @@ void run_worker(uint64_t generation) {
             }
             if (!speech_in_hand(s)) {
                 retire_request(s);
-                if (!s.queue.head) {
+                if (s.queue.head) {
+                    start_head_request(s, &freed);
+                } else if (!render_holds_audio(s.chunk)) {
                     end_worker(s);
                     return;
                 }
-                start_head_request(s, &freed);
+                // Otherwise the end of the last unit is still held: one more step delivers it.
             }
+            follows = request_follows(s);
         }
         freed = std::u16string();
 
         s.chunk.count = 0;
         try {
             std::lock_guard<std::mutex> voice_lock(voice_mutex());
-            render_next_item(s.chunk, &s.reading.reader, s.reading.prosody);
+            render_next_item(s.chunk, &s.reading.reader, s.reading.prosody, follows);
         } catch (const std::bad_alloc &) {
             std::fputs("velorin: out of memory while reading a request; it is skipped\n", stderr);
             s.chunk.count = 0;
@@ -231,7 +256,10 @@ void speak_text(const char16_t *text, int32_t index) {
     std::thread previous;
     {
         std::lock_guard<std::mutex> lock(s.queue_mutex);
-        if (request) enqueue_request(s.queue, request);
+        if (request) {
+            request->after_idle = engine_idle(s);
+            enqueue_request(s.queue, request);
+        }
         if (!s.queue.head) return;
         if (s.worker_running.load()) {
             if (s.stop_requested.load() && !s.closing) s.restart_requested = true;

@@ -57,6 +57,8 @@ StressState *g_state = nullptr;
 // from it would leave the last requests queued until a SpeakText that never comes.
 std::atomic<bool> g_draining{false};
 std::atomic<int> g_calling_in{0};  // callbacks inside random_entry
+// With voices here, the entries also load them in turn and change the engine parameters.
+std::vector<std::string> g_voices;
 
 void speak(std::mt19937 &random) {
     std::lock_guard<std::mutex> lock(g_state->mutex);
@@ -80,13 +82,22 @@ void stop_speech(bool cancel) {
 void random_setting(std::mt19937 &random) {
     const int values[] = {INT_MIN, -1, 0, 25, 50, 75, 100, 150, 400, INT_MAX};
     const int value = values[random() % (sizeof values / sizeof values[0])];
-    switch (random() % 6) {
+    // Every parameter but DIAGNOSTICS, which would fill standard output.
+    const int parameters[] = {VELORIN_PARAM_PROFILE,       VELORIN_PARAM_LEADING_SILENCE,  VELORIN_PARAM_CONSONANT_PAUSES,
+                              VELORIN_PARAM_PUNCTUATION_PAUSE, VELORIN_PARAM_LINE_END_PAUSE, VELORIN_PARAM_REQUEST_END_PAUSE,
+                              VELORIN_PARAM_ADDED_FULL_STOP, VELORIN_PARAM_PAUSE_CLOCK,    VELORIN_PARAM_SPEED,
+                              VELORIN_PARAM_JOIN,            VELORIN_PARAM_REQUEST_RATE,   VELORIN_PARAM_REQUEST_PITCH,
+                              VELORIN_PARAM_REQUEST_VOLUME,  VELORIN_PARAM_GAIN};
+    switch (random() % (g_voices.empty() ? 6 : 9)) {
     case 0: SetRate(value); break;
     case 1: SetPitch(value); break;
     case 2: SetVolume(value); break;
     case 3: GetRate(); break;
     case 4: GetPitch(); break;
-    default: GetVolume(); break;
+    case 5: GetVolume(); break;
+    case 6: VelorinSetParameter(parameters[random() % (sizeof parameters / sizeof parameters[0])], value); break;
+    case 7: VelorinSetParameter(VELORIN_PARAM_PROFILE, static_cast<int>(random() % 2)); break;
+    default: Init(g_voices[random() % g_voices.size()].c_str()); break;
     }
 }
 
@@ -158,14 +169,34 @@ struct ConcurrencyStress : testing::Test {
     void TearDown() override {
         VelorinInitSynth(nullptr);
         g_state = nullptr;
+        g_voices.clear();
+        reset_engine_parameters();
         settings_reset();
         voice_release_current();
     }
 
     bool wait_until_quiet(std::chrono::seconds limit) { return wait_for_worker_end(limit) && GetLastIndex() == -1; }
+    // Host threads call the entries at random for three seconds; then speech must end, in order,
+    // with every request that no stop could reach spoken, and nothing left behind.
+    void run_stress();
 };
 
-TEST_F(ConcurrencyStress, RandomEntriesFromManyThreads) {
+TEST_F(ConcurrencyStress, RandomEntriesFromManyThreads) { run_stress(); }
+
+// The fluent profile's joins and held ends, with Cancel, Init between a mono and a stereo voice,
+// and every engine parameter changing while speech goes on.
+TEST_F(ConcurrencyStress, FluentSpeechWithCancelInitAndParameters) {
+    TestVoiceOptions stereo;
+    stereo.channels = 2;
+    stereo.sample_rate = 22050;
+    stereo.unit_ms = 20;
+    g_voices = {dir.file("voice.dat"), build_test_voice(dir, {"xin", "cha`o", "ba", "hai"}, stereo, "stereo.dat")};
+    VelorinSetParameter(VELORIN_PARAM_DIAGNOSTICS, 0);
+    VelorinSetParameter(VELORIN_PARAM_PROFILE, VELORIN_PROFILE_FLUENT);
+    run_stress();
+}
+
+void ConcurrencyStress::run_stress() {
     std::printf("seeds: host threads 1000 to 1003, callback %u\n", kCallbackSeed);
     g_callback_random.seed(kCallbackSeed);
     ASSERT_TRUE(VelorinInitSynth(stress_callback));
@@ -186,6 +217,8 @@ TEST_F(ConcurrencyStress, RandomEntriesFromManyThreads) {
     while (g_calling_in.load() > 0) std::this_thread::yield();
     VelorinInitSynth(stress_callback);
     SetRate(100);
+    // Pauses of seconds at a quarter of normal speed would outlast the wait.
+    if (!g_voices.empty()) VelorinSetParameter(VELORIN_PARAM_PROFILE, VELORIN_PROFILE_FLUENT);
     std::mt19937 random(1);
     speak(random);
     ASSERT_TRUE(wait_until_quiet(std::chrono::seconds(60)))

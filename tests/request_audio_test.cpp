@@ -32,14 +32,7 @@ struct RequestAudioTest : testing::Test {
         reset_engine_parameters();
         set_engine_parameter(kParamDiagnostics, 0);
     }
-    void TearDown() override {
-        cancel_speech();
-        EXPECT_TRUE(wait_until_quiet());
-        capture_stop();
-        settings_reset();
-        reset_engine_parameters();
-        voice_release_current();
-    }
+    void TearDown() override { EXPECT_TRUE(end_speech_test()); }
 
     // The chunks of each request by index, spoken together in one run.
     static std::vector<Chunks> by_index(const std::vector<CapturedChunk> &chunks, int requests) {

@@ -61,7 +61,7 @@ struct SayTest : testing::Test {
 
 TEST_F(SayTest, WritesAWavWithTheVoiceFormatAndEveryChunk) {
     std::string wav = dir.file("out.wav");
-    RunResult r = run("--voice " + voice + " -o " + wav + " 'xin chào'");
+    RunResult r = run("--classic --voice " + voice + " -o " + wav + " 'xin chào'");
     ASSERT_EQ(r.status, 0) << r.err;
     std::string bytes = read_file(wav);
     ASSERT_GE(bytes.size(), 44u);
@@ -80,30 +80,63 @@ TEST_F(SayTest, WritesAWavWithTheVoiceFormatAndEveryChunk) {
 }
 
 TEST_F(SayTest, StreamsToStandardOutputWithoutTraceLines) {
-    RunResult r = run("--voice " + voice + " -o - --raw", "ba");
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out.size(), static_cast<size_t>(unit_bytes() + 13230 + 26460));
-    EXPECT_EQ(r.out.find("cst_find_word"), std::string::npos);
-    EXPECT_EQ(r.err.find("Decoding"), std::string::npos) << "decoder messages shown without --verbose";
+    // The classic engine: the unit, the added full stop and the line end. The fluent profile puts
+    // no pause after it.
+    for (const std::string profile : {"--classic", ""}) {
+        SCOPED_TRACE(profile);
+        const size_t audio = static_cast<size_t>(unit_bytes() + (profile.empty() ? 0 : 13230 + 26460));
+        RunResult r = run(profile + " --voice " + voice + " -o - --raw", "ba");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out.size(), audio);
+        EXPECT_EQ(r.out.find("cst_find_word"), std::string::npos);
+        EXPECT_EQ(r.err.find("Decoding"), std::string::npos) << "decoder messages shown without --verbose";
 
-    r = run("--voice " + voice + " -o - --verbose", "ba");
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out.substr(0, 4), "RIFF");
-    EXPECT_EQ(r.out.size(), static_cast<size_t>(44 + unit_bytes() + 13230 + 26460));
-    EXPECT_NE(r.err.find("cst_find_word ba.0"), std::string::npos);
-    EXPECT_NE(r.err.find("Decoding"), std::string::npos);
+        r = run(profile + " --voice " + voice + " -o - --verbose", "ba");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out.substr(0, 4), "RIFF");
+        EXPECT_EQ(r.out.size(), 44 + audio);
+        EXPECT_NE(r.err.find("cst_find_word ba.0"), std::string::npos);
+        EXPECT_NE(r.err.find("Decoding"), std::string::npos);
+    }
 }
 
 TEST_F(SayTest, ReadsAFileAndSpeaksOneRequestPerLine) {
     std::string text = dir.file("text.txt");
     std::ofstream(text) << "ba\n\nhai\n";
-    RunResult whole = run("--voice " + voice + " --raw -o - -f " + text);
-    RunResult lines = run("--voice " + voice + " --raw -o - --lines -f " + text);
+    RunResult whole = run("--classic --voice " + voice + " --raw -o - -f " + text);
+    RunResult lines = run("--classic --voice " + voice + " --raw -o - --lines -f " + text);
     ASSERT_EQ(whole.status, 0) << whole.err;
     ASSERT_EQ(lines.status, 0) << lines.err;
     // "hai" starts with the voiceless h: a short pause before it.
     EXPECT_EQ(lines.out.size(), 2u * (unit_bytes() + 13230 + 26460) + 4410);
     EXPECT_EQ(whole.out, lines.out);
+}
+
+// The fluent profile by default: no pause before the first word nor after the last, and between
+// two requests nothing but what the same words in one request get (here the 20 ms consonant pause
+// before the h of "hai").
+TEST_F(SayTest, SpeaksInTheFluentProfileByDefault) {
+    const size_t consonant_pause = 882;
+    RunResult r = run("--voice " + voice + " --raw -o - 'xin ba'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    // The two units overlap by 8 ms.
+    EXPECT_EQ(r.out.size(), static_cast<size_t>(2 * unit_bytes() - 2 * 176));
+    std::string text = dir.file("text.txt");
+    std::ofstream(text) << "ba\n\nhai\n";
+    r = run("--voice " + voice + " --raw -o - --lines -f " + text);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.size(), 2 * static_cast<size_t>(unit_bytes()) + consonant_pause);
+}
+
+TEST_F(SayTest, SpeedMultipliesTheRate) {
+    RunResult normal = run("--voice " + voice + " --raw -o - 'ba ba ba'");
+    RunResult fast = run("--voice " + voice + " --raw -o - --speed 4 'ba ba ba'");
+    RunResult faster = run("--voice " + voice + " --raw -o - --rate 100 --speed 4 'ba ba ba'");
+    ASSERT_EQ(normal.status, 0) << normal.err;
+    ASSERT_EQ(fast.status, 0) << fast.err;
+    ASSERT_EQ(faster.status, 0) << faster.err;
+    EXPECT_NEAR(static_cast<double>(fast.out.size()), normal.out.size() / 4.0, 8);
+    EXPECT_EQ(faster.out, fast.out) << "4x is the top speed";
 }
 
 TEST_F(SayTest, RateChangesTheLength) {
@@ -127,6 +160,9 @@ TEST_F(SayTest, FailuresGiveOneLineAndANonZeroStatus) {
         {"--voice " + voice + " -o /nonexistent/dir/out.wav ba", "", "cannot write"},
         {"--voice " + dir.file("stdin") + " ba", "not a voice", "not a Velorin voice"},
         {"--rate fast ba", "", "invalid number"},
+        {"--speed 5 ba", "", "invalid value for --speed: '5' (0.5 to 4)"},
+        {"--speed 0.4 ba", "", "invalid value for --speed"},
+        {"--speed x ba", "", "invalid value for --speed"},
         {"--frobnicate", "", "unknown option"},
     };
     for (const Case &c : cases) {

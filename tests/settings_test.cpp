@@ -61,13 +61,13 @@ struct ParameterCase {
 };
 
 const ParameterCase kParameters[] = {
-    {kParamLeadingSilence, 0, 0, 1, 1},      {kParamConsonantPauses, 100, 0, 200, 25},
+    {kParamLeadingSilence, 0, 0, 1, 1},      {kParamConsonantPauses, 100, 0, 200, 20},
     {kParamPunctuationPause, 300, 0, 2000, 200}, {kParamLineEndPause, 600, 0, 4000, 300},
     {kParamRequestEndPause, 600, 0, 4000, 0},  {kParamAddedFullStop, 1, 0, 1, 0},
     {kParamPauseClock, 0, 0, 1, 1},          {kParamSpeed, 100, 50, 400, 100},
     {kParamJoin, 0, 0, 20, 8},               {kParamDiagnostics, 1, 0, 1, -1},
     {kParamRequestRate, 100, 50, 400, -1},   {kParamRequestPitch, 100, 25, 400, -1},
-    {kParamRequestVolume, 100, 0, 400, -1},
+    {kParamRequestVolume, 100, 0, 400, -1},  {kParamGain, 100, 0, 100, 88},
 };
 
 TEST_F(SettingsTest, ParametersStartClassicAndClampAtTheirLimits) {

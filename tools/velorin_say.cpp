@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cmath>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -42,6 +43,9 @@ const char kUsage[] =
     "      --rate N        speed, 25..100, 50 normal (the screen reader's scale)\n"
     "      --pitch N       pitch in percent, 100 unchanged\n"
     "      --volume N      volume in percent, 100 unchanged\n"
+    "      --speed X       speed multiplier on top of --rate, 0.5 to 4 (1 unchanged)\n"
+    "      --classic       the classic engine: its pauses, no joins, no leading trim (default:\n"
+    "                      the fluent profile, for a screen reader)\n"
     "      --lines         one request per input line, like a screen reader's say-all\n"
     "      --raw           write bare 16-bit little-endian PCM instead of WAV\n"
     "      --verbose       show the engine's trace lines and messages on standard error\n"
@@ -57,6 +61,8 @@ struct Options {
     int rate = 50;
     int pitch = 100;
     int volume = 100;
+    int speed_percent = 100;
+    bool classic = false;
     bool lines = false;
     bool raw = false;
     bool verbose = false;
@@ -69,6 +75,16 @@ FILE *g_messages = stderr;
 [[noreturn]] void fail(const std::string &message) {
     std::fprintf(g_messages, "velorin-say: %s\n", message.c_str());
     std::exit(1);
+}
+
+// The speed factor, such as "1.5", as a whole percentage (50 to 400).
+int parse_speed(const std::string &option, const std::string &value) {
+    char *end = nullptr;
+    errno = 0;
+    const double percent = std::strtod(value.c_str(), &end) * 100;
+    if (value.empty() || *end != 0 || errno != 0 || !(percent >= 49.5 && percent < 400.5))
+        fail("invalid value for " + option + ": '" + value + "' (0.5 to 4)");
+    return static_cast<int>(std::lround(percent));
 }
 
 int parse_int(const std::string &option, const std::string &value) {
@@ -115,6 +131,10 @@ Options parse_options(int argc, char **argv) {
             options.pitch = parse_int(arg, value());
         } else if (arg == "--volume") {
             options.volume = parse_int(arg, value());
+        } else if (arg == "--speed") {
+            options.speed_percent = parse_speed(arg, value());
+        } else if (arg == "--classic") {
+            options.classic = true;
         } else if (arg == "--lines") {
             options.lines = true;
         } else if (arg == "--raw") {
@@ -287,6 +307,10 @@ int main(int argc, char **argv) {
     engine.set_rate(options.rate);
     engine.set_pitch(options.pitch);
     engine.set_volume(options.volume);
+    engine.set_parameter(VELORIN_PARAM_PROFILE, options.classic ? VELORIN_PROFILE_CLASSIC : VELORIN_PROFILE_FLUENT);
+    engine.set_parameter(VELORIN_PARAM_SPEED, options.speed_percent);
+    // The trace lines and decoder messages are wanted only to be shown.
+    engine.set_parameter(VELORIN_PARAM_DIAGNOSTICS, options.verbose ? 1 : 0);
 
     const bool show_progress = stderr_is_terminal() && (requests.size() > 1 || text.size() > 2000);
     const double bytes_per_second = 2.0 * format.channels * format.sample_rate;

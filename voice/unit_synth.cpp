@@ -5,16 +5,20 @@
 #include "voice/unit_decode.h"
 #include "voice/unit_lookup.h"
 #include "voice/unit_prosody.h"
+#include "voice/unit_speed.h"
 #include "voice/voice_file.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
 // Reused by every unit; only the synthesis worker calls synthesize_unit.
 unsigned char g_unit_buffer[kUnitBufferBytes];
 unsigned char g_pcm_buffer[kPcmBufferBytes];
+// A fast unit with its pitch or volume changed, before it is sped up.
+unsigned char g_shaped_buffer[kPcmBufferBytes];
 
 // Factors sonic handles sanely; the host may store any pitch or volume.
 constexpr int kRatePercentMin = 50, kRatePercentMax = 200;
@@ -32,6 +36,31 @@ float percent_factor(int value, int low, int high) {
     return static_cast<float>(value / 100.0);
 }
 
+int chord_pitch_for(int pitch) {
+    return std::clamp(pitch, kPitchPercentMin, kPitchPercentMax) >= kChordPitchPercentMin ? 1 : 0;
+}
+
+// The unit's decoded PCM at pcm (at most capacity bytes), faded at its ends as decoding leaves it:
+// the bytes, 0 when it gave no samples, or -1 when it cannot be fetched, does not decode, or has
+// another channel count than the voice.
+int decoded_unit(const VoiceDatabase *voice, const char *unit_name, unsigned char *pcm, int capacity) {
+    const int size = voice_unit_audio(voice, unit_name, g_unit_buffer, kUnitBufferBytes);
+    if (size < 0) return -1;
+    SpeexStreamSetup stream;
+    const int decoded = decode_unit(g_unit_buffer, size, pcm, capacity, voice->sample_rate, voice->channels, &stream);
+    if (decoded <= 0) return decoded;
+    if (stream.stream_channels != voice->channels) {
+        if (diagnostics_enabled()) {
+            char message[128];
+            const int length = std::snprintf(message, sizeof message, "Unit %s has %d channels, the voice %d\n",
+                                             unit_name, stream.stream_channels, voice->channels);
+            if (length > 0) write_diagnostic(stderr, message, std::min<size_t>(static_cast<size_t>(length), sizeof message - 1));
+        }
+        return -1;
+    }
+    return decoded;
+}
+
 }  // namespace
 
 int synthesize_unit(const char *unit_name, unsigned char *dest, int limit, int rate, int pitch, int volume) {
@@ -39,8 +68,6 @@ int synthesize_unit(const char *unit_name, unsigned char *dest, int limit, int r
     if (!voice) return -1;
     const int sample_rate = voice->sample_rate;
     const int channels = voice->channels;
-    const int size = voice_unit_audio(voice, unit_name, g_unit_buffer, kUnitBufferBytes);
-    if (size < 0) return -1;
     const float speed = percent_factor(rate, kRatePercentMin, kRatePercentMax);
     const float pitch_factor = percent_factor(pitch, kPitchPercentMin, kPitchPercentMax);
     const float volume_factor = percent_factor(volume, kVolumePercentMin, kVolumePercentMax);
@@ -48,25 +75,40 @@ int synthesize_unit(const char *unit_name, unsigned char *dest, int limit, int r
     // destination with room for any decoded unit would never cut it: decode straight into it.
     const bool direct = dest && limit >= kPcmBufferBytes &&
                         prosody_is_identity(speed, pitch_factor, 1.0f, volume_factor, sample_rate, channels);
-    unsigned char *pcm = direct ? dest : g_pcm_buffer;
-    SpeexStreamSetup stream;
-    const int decoded = decode_unit(g_unit_buffer, size, pcm, kPcmBufferBytes, sample_rate, channels, &stream);
+    const int decoded = decoded_unit(voice, unit_name, direct ? dest : g_pcm_buffer, kPcmBufferBytes);
     if (decoded <= 0) return decoded;
-    if (stream.stream_channels != channels) {
-        if (diagnostics_enabled()) {
-            char message[128];
-            const int length = std::snprintf(message, sizeof message, "Unit %s has %d channels, the voice %d\n",
-                                             unit_name, stream.stream_channels, channels);
-            if (length > 0) write_diagnostic(stderr, message, std::min<size_t>(static_cast<size_t>(length), sizeof message - 1));
-        }
-        return -1;
-    }
     if (direct) {
         apply_edge_fades_bytes(dest, decoded / 2, sample_rate, channels);
         return decoded;
     }
     // A unit recorded at another rate than the voice declares plays at the voice's rate.
-    const int chord_pitch = std::clamp(pitch, kPitchPercentMin, kPitchPercentMax) >= kChordPitchPercentMin ? 1 : 0;
-    return apply_prosody(g_pcm_buffer, decoded, dest, limit, speed, pitch_factor, 1.0f, volume_factor, chord_pitch, 0,
-                         sample_rate, channels);
+    return apply_prosody(g_pcm_buffer, decoded, dest, limit, speed, pitch_factor, 1.0f, volume_factor,
+                         chord_pitch_for(pitch), 0, sample_rate, channels);
+}
+
+int synthesize_unit_at_speed(const char *unit_name, unsigned char *dest, int limit, int64_t speed_ppm, int pitch,
+                             int volume) {
+    const VoiceDatabase *voice = current_voice();
+    if (!voice) return -1;
+    const int sample_rate = voice->sample_rate;
+    const int channels = voice->channels;
+    const double factor = speed_factor(std::clamp(speed_ppm, kSpeedPpmMin, kSpeedPpmMax));
+    const float pitch_factor = percent_factor(pitch, kPitchPercentMin, kPitchPercentMax);
+    const float volume_factor = percent_factor(volume, kVolumePercentMin, kVolumePercentMax);
+    const int decoded = decoded_unit(voice, unit_name, g_pcm_buffer, kPcmBufferBytes);
+    if (decoded <= 0) return decoded;
+    if (factor <= 1.0)
+        return apply_prosody(g_pcm_buffer, decoded, dest, limit, static_cast<float>(factor), pitch_factor, 1.0f,
+                             volume_factor, chord_pitch_for(pitch), 0, sample_rate, channels);
+    // Pitch and volume leave the length as it is, so the unit is shaped first, in a buffer of its
+    // decoded size, and sped up last, into the destination.
+    const unsigned char *unit = g_pcm_buffer;
+    int bytes = decoded;
+    if (!prosody_is_identity(1.0f, pitch_factor, 1.0f, volume_factor, sample_rate, channels)) {
+        bytes = apply_prosody(g_pcm_buffer, decoded, g_shaped_buffer, kPcmBufferBytes, 1.0f, pitch_factor, 1.0f,
+                              volume_factor, chord_pitch_for(pitch), 0, sample_rate, channels);
+        if (bytes <= 0) return bytes;
+        unit = g_shaped_buffer;
+    }
+    return speed_unit(unit, bytes, dest, limit, factor, sample_rate, channels);
 }

@@ -1,6 +1,8 @@
 // One spoken unit end to end: fetch its bytes, decode them and apply rate, pitch and volume.
 #pragma once
 
+#include <cstdint>
+
 constexpr int kUnitBufferBytes = 20000;
 constexpr int kPcmBufferBytes = 100000;
 
@@ -11,3 +13,11 @@ constexpr int kPcmBufferBytes = 100000;
 // another sample rate plays at the voice's rate, as the voice declares. Runs on one thread at a
 // time: it reuses process-wide buffers.
 int synthesize_unit(const char *unit_name, unsigned char *dest, int limit, int rate, int pitch, int volume);
+
+// The same at a speed in millionths (speed_ppm of voice/unit_speed.h, 0.25x to 4x), for speeds that
+// SetRate alone does not give. At 1x or slower one sonic pass changes speed, pitch and volume, as
+// synthesize_unit does. Faster, pitch and volume get a pass of their own at speed 1 first and
+// speed_unit then speeds the unit up with its onset kept. The result is at most
+// ceil(kPcmBufferBytes / factor) bytes and a frame.
+int synthesize_unit_at_speed(const char *unit_name, unsigned char *dest, int limit, int64_t speed_ppm, int pitch,
+                             int volume);

@@ -2,6 +2,7 @@
 
 #include "scheduler/settings.h"
 #include "scheduler/speech.h"
+#include "voice/voice_file.h"
 
 namespace {
 
@@ -44,3 +45,13 @@ void capture_stop() {
 }
 
 bool wait_until_quiet(std::chrono::milliseconds limit) { return wait_for_worker_end(limit) && last_index() == -1; }
+
+bool end_speech_test() {
+    cancel_speech();
+    const bool quiet = wait_until_quiet();
+    capture_stop();
+    settings_reset();
+    reset_engine_parameters();
+    voice_release_current();
+    return quiet;
+}

@@ -21,3 +21,7 @@ void capture_stop();
 // Waits (up to `limit`) until no worker runs; true when the queue is empty then. False on time-out,
 // and when a Terminate left requests queued.
 bool wait_until_quiet(std::chrono::milliseconds limit = std::chrono::seconds(20));
+
+// The end of a test that speaks: cancels what is left and waits for it (false when speech did
+// not end), stops capturing, and puts the settings, the engine parameters and the voice back.
+bool end_speech_test();

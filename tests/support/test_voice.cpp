@@ -40,7 +40,7 @@ std::vector<int16_t> test_unit_signal(const std::string &unit_name, int unit_ms,
     const double codec_rate = options.sample_rate == 8000 ? 8000.0 : 16000.0;
     std::vector<int16_t> samples(static_cast<size_t>(frames) * options.channels);
     double phase = 0;
-    for (int i = 0; i < frames; i++) {
+    for (int i = test_unit_frames(options.lead_ms, options); i < frames; i++) {
         const double t = i / codec_rate;
         phase += 2 * kPi * pitch * (1.0 + 0.2 * i / (frames + 1.0)) / codec_rate;
         double value = 0;

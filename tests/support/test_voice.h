@@ -22,6 +22,7 @@ struct TestVoiceOptions {
     int channels = 1;         // 1 or 2
     VoiceByteOrder byte_order = VoiceByteOrder::Little;
     int unit_ms = 200;  // length of every unit
+    int lead_ms = 0;    // of it, digital silence before the sound starts
     std::string name = "test speaker";  // the voice's name in its header
 };
 
