@@ -1,7 +1,9 @@
-// Fetches, decodes and reshapes one unit through the process-wide unit and PCM buffers.
+// Fetches and decodes one unit through the process-wide unit and PCM buffers, keeping it in the
+// voice's cache, and reshapes it.
 #include "voice/unit_synth.h"
 
 #include "voice/diagnostics.h"
+#include "voice/unit_cache.h"
 #include "voice/unit_decode.h"
 #include "voice/unit_lookup.h"
 #include "voice/unit_prosody.h"
@@ -9,10 +11,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 namespace {
 
-// Reused by every unit; only the synthesis worker calls synthesize_unit.
+// Reused by every unit decoded; only the synthesis worker calls decoded_unit.
 unsigned char g_unit_buffer[kUnitBufferBytes];
 unsigned char g_pcm_buffer[kPcmBufferBytes];
 
@@ -34,23 +38,30 @@ float percent_factor(int value, int low, int high) {
 
 }  // namespace
 
-int synthesize_unit(const char *unit_name, unsigned char *dest, int limit, int rate, int pitch, int volume) {
+int decoded_unit(const char *unit_name, DecodedUnit *unit) {
     const VoiceDatabase *voice = current_voice();
-    if (!voice) return -1;
-    const int sample_rate = voice->sample_rate;
+    if (!voice || !unit_name || !unit) return -1;
     const int channels = voice->channels;
-    const int size = voice_unit_audio(voice, unit_name, g_unit_buffer, kUnitBufferBytes);
+    const int position = cst_find_word(voice, unit_name);
+    if (position < 0) return -1;
+    CachedUnit cached;
+    if (unit_cache_find(voice->cache, position, &cached)) {
+        write_diagnostic(stderr, cached.messages, static_cast<size_t>(cached.message_bytes));
+        unit->pcm = cached.pcm;
+        unit->bytes = cached.pcm_bytes;
+        return cached.pcm_bytes;
+    }
+    const int size = voice_unit_audio_at(voice, position, g_unit_buffer, kUnitBufferBytes);
     if (size < 0) return -1;
-    const float speed = percent_factor(rate, kRatePercentMin, kRatePercentMax);
-    const float pitch_factor = percent_factor(pitch, kPitchPercentMin, kPitchPercentMax);
-    const float volume_factor = percent_factor(volume, kVolumePercentMin, kVolumePercentMax);
-    // At normal rate, pitch and volume the prosody step changes nothing but the fades, and a
-    // destination with room for any decoded unit would never cut it: decode straight into it.
-    const bool direct = dest && limit >= kPcmBufferBytes &&
-                        prosody_is_identity(speed, pitch_factor, 1.0f, volume_factor, sample_rate, channels);
-    unsigned char *pcm = direct ? dest : g_pcm_buffer;
     SpeexStreamSetup stream;
-    const int decoded = decode_unit(g_unit_buffer, size, pcm, kPcmBufferBytes, sample_rate, channels, &stream);
+    int decoded;
+    std::string messages;
+    {
+        DiagnosticCapture capture;
+        decoded = decode_unit(g_unit_buffer, size, g_pcm_buffer, kPcmBufferBytes, voice->sample_rate, channels, &stream);
+        messages.swap(capture.text);
+    }
+    write_diagnostic(stderr, messages.data(), messages.size());
     if (decoded <= 0) return decoded;
     if (stream.stream_channels != channels) {
         if (diagnostics_enabled()) {
@@ -61,12 +72,35 @@ int synthesize_unit(const char *unit_name, unsigned char *dest, int limit, int r
         }
         return -1;
     }
-    if (direct) {
+    unit->pcm = g_pcm_buffer;
+    unit->bytes = decoded;
+    if (unit_cache_add(voice->cache, position, g_pcm_buffer, decoded, messages.data(), static_cast<int>(messages.size()),
+                       CacheRoom::MakeRoom, &cached))
+        unit->pcm = cached.pcm;
+    return decoded;
+}
+
+int synthesize_unit(const char *unit_name, unsigned char *dest, int limit, int rate, int pitch, int volume) {
+    const VoiceDatabase *voice = current_voice();
+    if (!voice) return -1;
+    const int sample_rate = voice->sample_rate;
+    const int channels = voice->channels;
+    DecodedUnit unit;
+    const int decoded = decoded_unit(unit_name, &unit);
+    if (decoded <= 0) return decoded;
+    const float speed = percent_factor(rate, kRatePercentMin, kRatePercentMax);
+    const float pitch_factor = percent_factor(pitch, kPitchPercentMin, kPitchPercentMax);
+    const float volume_factor = percent_factor(volume, kVolumePercentMin, kVolumePercentMax);
+    // At normal rate, pitch and volume the prosody step changes nothing but the fades, and a
+    // destination with room for any decoded unit would never cut it: the PCM is copied and faded.
+    if (dest && limit >= kPcmBufferBytes &&
+        prosody_is_identity(speed, pitch_factor, 1.0f, volume_factor, sample_rate, channels)) {
+        std::memcpy(dest, unit.pcm, static_cast<size_t>(decoded));
         apply_edge_fades_bytes(dest, decoded / 2, sample_rate, channels);
         return decoded;
     }
     // A unit recorded at another rate than the voice declares plays at the voice's rate.
     const int chord_pitch = std::clamp(pitch, kPitchPercentMin, kPitchPercentMax) >= kChordPitchPercentMin ? 1 : 0;
-    return apply_prosody(g_pcm_buffer, decoded, dest, limit, speed, pitch_factor, 1.0f, volume_factor, chord_pitch, 0,
+    return apply_prosody(unit.pcm, decoded, dest, limit, speed, pitch_factor, 1.0f, volume_factor, chord_pitch, 0,
                          sample_rate, channels);
 }

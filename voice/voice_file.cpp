@@ -1,6 +1,8 @@
 // Reads a voice database file into its sorted unit index and owns the process-wide current voice.
 #include "voice/voice_file.h"
 
+#include "voice/unit_cache.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #if defined(_WIN32)
@@ -359,11 +361,14 @@ VoiceDatabase *voice_load(const char *path) {
     // A voice written in index order needs no sort.
     if (!std::is_sorted(voice->units, voice->units + voice->unit_count, names_ascending))
         std::sort(voice->units, voice->units + voice->unit_count, names_ascending);
+    // Without room for a cache the voice speaks all the same, decoding every unit.
+    voice->cache = unit_cache_create(voice->unit_count);
     return voice;
 }
 
 void voice_free(VoiceDatabase *voice) {
     if (!voice) return;
+    unit_cache_free(voice->cache);
     if (voice->has_audio_file) close_file(voice->audio_file);
     for (int i = 0; i < voice->unit_count; i++) std::free(voice->units[i].name);
     std::free(voice->path);

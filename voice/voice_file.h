@@ -26,6 +26,8 @@ struct UnitEntry {
     int32_t offset;  // absolute file offset of the first audio byte
 };
 
+struct UnitCache;
+
 struct VoiceDatabase {
     char *path;  // recognises a repeated select
     char *header_text_1;
@@ -42,6 +44,7 @@ struct VoiceDatabase {
     // deleted, replaced or turned into a FIFO after loading is read as it was.
     bool has_audio_file;
     int audio_file;
+    UnitCache *cache;  // decoded units kept for reuse; nullptr keeps none
     UnitEntry units[kVoiceMaxUnits];
 };
 
