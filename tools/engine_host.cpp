@@ -33,6 +33,8 @@ int load_engine_entries(const std::string &path, EngineEntries *entries, std::st
     entries->get_last_index = reinterpret_cast<VelorinGetIntFn>(get(VELORIN_NAME_GET_LAST_INDEX));
     entries->cancel = reinterpret_cast<VelorinVoidFn>(get(VELORIN_NAME_CANCEL));
     entries->terminate_synth = reinterpret_cast<VelorinVoidFn>(get(VELORIN_NAME_TERMINATE_SYNTH));
+    entries->set_parameter = reinterpret_cast<VelorinSetParameterFn>(get(VELORIN_NAME_SET_PARAMETER));
+    entries->get_parameter = reinterpret_cast<VelorinGetParameterFn>(get(VELORIN_NAME_GET_PARAMETER));
     return complete ? 0 : -1;
 }
 

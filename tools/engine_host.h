@@ -17,6 +17,8 @@ struct EngineEntries {
     VelorinGetIntFn get_last_index;
     VelorinVoidFn cancel;
     VelorinVoidFn terminate_synth;
+    VelorinSetParameterFn set_parameter;
+    VelorinGetParameterFn get_parameter;
 };
 
 // Loads the library at path and looks up every entry. 0, or -1 with a one-line reason.
