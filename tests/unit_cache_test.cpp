@@ -203,16 +203,15 @@ TEST_F(UnitCacheTest, TheCountsAreEngineParameters) {
     set_diagnostics_enabled(false);
 }
 
-// The cache on its own: least recently used out first, a budget kept, units added by another
-// thread only into free room and as the first to go.
+// The cache on its own: least recently used out first, and a budget kept.
 TEST(UnitCache, KeepsTheMostRecentlyUsedWithinItsBudget) {
     UnitCache *cache = unit_cache_create(8);
     ASSERT_NE(cache, nullptr);
     const std::vector<unsigned char> pcm(1000, 7);
     const char messages[] = "m\n";
     CachedUnit unit;
-    auto add = [&](int position, CacheRoom room) {
-        return unit_cache_add(cache, position, pcm.data(), static_cast<int>(pcm.size()), messages, 2, room, &unit);
+    auto add = [&](int position) {
+        return unit_cache_add(cache, position, pcm.data(), static_cast<int>(pcm.size()), messages, 2, &unit);
     };
     auto held = [&] {
         std::string positions;
@@ -220,41 +219,42 @@ TEST(UnitCache, KeepsTheMostRecentlyUsedWithinItsBudget) {
             if (unit_cache_holds(cache, p)) positions += std::to_string(p);
         return positions;
     };
-    ASSERT_TRUE(add(0, CacheRoom::MakeRoom));
+    ASSERT_TRUE(add(0));
     const int64_t one = unit_cache_use(cache).bytes;
     EXPECT_GT(one, 1002);
     set_unit_cache_budget(3 * one);
-    ASSERT_TRUE(add(1, CacheRoom::MakeRoom));
-    ASSERT_TRUE(add(2, CacheRoom::MakeRoom));
+    ASSERT_TRUE(add(1));
+    ASSERT_TRUE(add(2));
     EXPECT_EQ(held(), "012");
     EXPECT_TRUE(unit_cache_find(cache, 0, &unit));  // 0 is now the most recent, 1 the least
     EXPECT_EQ(unit.pcm_bytes, 1000);
     EXPECT_EQ(std::string(unit.messages, static_cast<size_t>(unit.message_bytes)), "m\n");
-    ASSERT_TRUE(add(3, CacheRoom::MakeRoom));
+    ASSERT_TRUE(add(3));
     EXPECT_EQ(held(), "023");
-    EXPECT_FALSE(add(4, CacheRoom::OnlyIfFree));  // no free room: nothing goes for it
+    EXPECT_TRUE(add(3));  // kept already
     EXPECT_EQ(held(), "023");
-    EXPECT_TRUE(add(3, CacheRoom::OnlyIfFree));  // kept already
     EXPECT_FALSE(unit_cache_find(cache, 5, &unit));
     EXPECT_FALSE(unit_cache_find(cache, -1, &unit));
     EXPECT_FALSE(unit_cache_find(cache, 8, &unit));
 
     set_unit_cache_budget(5 * one);
-    EXPECT_TRUE(add(4, CacheRoom::OnlyIfFree));  // the first to go
-    EXPECT_TRUE(add(5, CacheRoom::MakeRoom));
-    EXPECT_TRUE(add(6, CacheRoom::MakeRoom));
-    EXPECT_EQ(held(), "02356");
+    EXPECT_TRUE(add(4));
+    EXPECT_TRUE(add(5));
+    EXPECT_EQ(held(), "02345");
+    EXPECT_TRUE(unit_cache_find(cache, 2, &unit));
+    EXPECT_TRUE(add(6));
+    EXPECT_EQ(held(), "23456");
 
     set_unit_cache_budget(2 * one);
-    EXPECT_EQ(held(), "02356");  // until the next call of the synthesis thread
+    EXPECT_EQ(held(), "23456");  // until the cache is next used
     unit_cache_trim(cache);
-    EXPECT_EQ(held(), "56");
+    EXPECT_EQ(held(), "26");
     EXPECT_EQ(unit_cache_use(cache).units, 2);
     EXPECT_EQ(unit_cache_use(cache).bytes, 2 * one);
     set_unit_cache_budget(one - 1);
-    EXPECT_FALSE(add(7, CacheRoom::MakeRoom));  // larger than the budget
+    EXPECT_FALSE(add(7));  // larger than the budget, and nothing else is left either
     EXPECT_EQ(held(), "");
-    EXPECT_FALSE(unit_cache_add(cache, 7, pcm.data(), 0, nullptr, 0, CacheRoom::MakeRoom, &unit));
+    EXPECT_FALSE(unit_cache_add(cache, 7, pcm.data(), 0, nullptr, 0, &unit));
     set_unit_cache_budget(kDefaultUnitCacheBytes);
     unit_cache_free(cache);
     unit_cache_free(nullptr);
@@ -323,8 +323,8 @@ TEST_F(UnitCacheTest, SpeechAfterTheFileChanged) {
 }
 
 // Init replaces the voice while the worker speaks, over and over: the caches of the voices in
-// turn are used and freed under the voice lock (ThreadSanitizer watches), and once it settles the
-// voice speaks exactly as it does from a fresh start.
+// turn are used by the worker under the voice lock and freed by Init after the swap
+// (ThreadSanitizer watches), and once it settles the voice speaks exactly as from a fresh start.
 TEST_F(UnitCacheTest, InitRacingSpeechLeavesTheNewVoiceSpeakingAsItself) {
     TestVoiceOptions short_units;
     short_units.unit_ms = 40;

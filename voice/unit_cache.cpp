@@ -5,7 +5,6 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <new>
 
 namespace {
@@ -39,7 +38,6 @@ std::atomic<uint64_t> g_misses{0};
 }  // namespace
 
 struct UnitCache {
-    std::mutex mutex;
     int unit_count = 0;
     CacheEntry **by_position = nullptr;  // unit_count slots
     CacheEntry *newest = nullptr;
@@ -61,13 +59,6 @@ void link_newest(UnitCache &cache, CacheEntry *entry) {
     entry->older = cache.newest;
     (cache.newest ? cache.newest->newer : cache.oldest) = entry;
     cache.newest = entry;
-}
-
-void link_oldest(UnitCache &cache, CacheEntry *entry) {
-    entry->older = nullptr;
-    entry->newer = cache.oldest;
-    (cache.oldest ? cache.oldest->older : cache.newest) = entry;
-    cache.oldest = entry;
 }
 
 void remove_oldest(UnitCache &cache) {
@@ -122,7 +113,6 @@ void unit_cache_free(UnitCache *cache) {
 
 bool unit_cache_find(UnitCache *cache, int position, CachedUnit *unit) {
     if (!valid_position(cache, position) || !unit) return false;
-    std::lock_guard<std::mutex> lock(cache->mutex);
     make_room(*cache, 0);  // after the budget was lowered
     CacheEntry *entry = cache->by_position[position];
     if (!entry) {
@@ -140,21 +130,24 @@ bool unit_cache_find(UnitCache *cache, int position, CachedUnit *unit) {
 
 bool unit_cache_holds(UnitCache *cache, int position) {
     if (!valid_position(cache, position)) return false;
-    std::lock_guard<std::mutex> lock(cache->mutex);
     return cache->by_position[position] != nullptr;
 }
 
 bool unit_cache_add(UnitCache *cache, int position, const unsigned char *pcm, int pcm_bytes, const char *messages,
-                    int message_bytes, CacheRoom room, CachedUnit *unit) {
+                    int message_bytes, CachedUnit *unit) {
     if (!valid_position(cache, position) || !unit || !pcm || pcm_bytes <= 0 || message_bytes < 0 ||
         (message_bytes > 0 && !messages))
         return false;
     const int64_t cost = entry_cost(pcm_bytes, message_bytes);
     if (cost > g_budget.load()) {
-        if (room == CacheRoom::MakeRoom) unit_cache_trim(cache);
+        unit_cache_trim(cache);
         return false;
     }
-    // Copied before the lock is taken, so that finding units never waits for a copy.
+    if (CacheEntry *kept = cache->by_position[position]) {
+        describe(kept, unit);
+        return true;
+    }
+    make_room(*cache, cost);
     auto *entry = static_cast<CacheEntry *>(std::malloc(entry_block_bytes(pcm_bytes, message_bytes)));
     if (!entry) return false;
     entry->newer = entry->older = nullptr;
@@ -164,22 +157,8 @@ bool unit_cache_add(UnitCache *cache, int position, const unsigned char *pcm, in
     std::memcpy(entry->pcm(), pcm, static_cast<size_t>(pcm_bytes));
     if (message_bytes > 0) std::memcpy(entry->messages(), messages, static_cast<size_t>(message_bytes));
 
-    std::lock_guard<std::mutex> lock(cache->mutex);
-    if (CacheEntry *kept = cache->by_position[position]) {
-        std::free(entry);
-        describe(kept, unit);
-        return true;
-    }
-    if (room == CacheRoom::MakeRoom) make_room(*cache, cost);
-    if (cache->bytes + cost > g_budget.load()) {
-        std::free(entry);
-        return false;
-    }
     cache->by_position[position] = entry;
-    if (room == CacheRoom::MakeRoom)
-        link_newest(*cache, entry);
-    else
-        link_oldest(*cache, entry);
+    link_newest(*cache, entry);
     cache->units++;
     cache->bytes += cost;
     describe(entry, unit);
@@ -188,7 +167,6 @@ bool unit_cache_add(UnitCache *cache, int position, const unsigned char *pcm, in
 
 void unit_cache_trim(UnitCache *cache) {
     if (!cache) return;
-    std::lock_guard<std::mutex> lock(cache->mutex);
     make_room(*cache, 0);
 }
 
@@ -198,7 +176,6 @@ int64_t unit_cache_budget() { return g_budget.load(); }
 
 UnitCacheUse unit_cache_use(UnitCache *cache) {
     if (!cache) return {0, 0};
-    std::lock_guard<std::mutex> lock(cache->mutex);
     return {cache->units, cache->bytes};
 }
 

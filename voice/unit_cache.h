@@ -5,11 +5,10 @@
 // The cache is bounded by bytes (the process-wide budget); the unit used least recently goes
 // first. It belongs to its voice: made empty with it, freed with it.
 //
-// Threads: the synthesis thread finds and adds units and is the only one that ever removes one
-// (to keep to the budget, as it finds, adds or trims), so a unit it was handed stays in place
-// until its own next call. Another thread (the warm start) may add units, but only while they fit
-// the budget. Every call takes the cache's own lock,
-// which is taken last: nothing else is locked while it is held.
+// Threads: only the synthesis thread uses a voice's cache (under the voice lock while it
+// renders), and the voice is freed with its cache only once it is no longer current, so the cache
+// needs no lock of its own. It keeps to its budget as it finds and adds units, so a unit it handed
+// out stays in place until the next call.
 #pragma once
 
 #include <cstddef>
@@ -33,25 +32,21 @@ UnitCache *unit_cache_create(int unit_count);
 void unit_cache_free(UnitCache *cache);
 
 // The unit at this position of the voice's index, if kept; it becomes the most recently used.
-// Counts a hit or a miss. Synthesis thread only.
+// Counts a hit or a miss.
 bool unit_cache_find(UnitCache *cache, int position, CachedUnit *unit);
 // Whether the unit is kept, without counting or reordering anything.
 bool unit_cache_holds(UnitCache *cache, int position);
 
-// How a unit is added: by the synthesis thread, which first makes room by removing the units
-// used least recently, or by another thread, which only adds what fits.
-enum class CacheRoom { MakeRoom, OnlyIfFree };
-
-// Keeps a copy of the unit as the most recently used (MakeRoom) or the least (OnlyIfFree). True,
-// with the kept copy in *unit, when the unit is kept, now or from before; false when it does not
-// fit.
+// Keeps a copy of the unit as the most recently used, first removing the units used least
+// recently until it fits. True, with the kept copy in *unit, when the unit is kept, now or from
+// before; false when it is larger than the budget.
 bool unit_cache_add(UnitCache *cache, int position, const unsigned char *pcm, int pcm_bytes, const char *messages,
-                    int message_bytes, CacheRoom room, CachedUnit *unit);
-// Removes the units used least recently until the cache is within the budget (synthesis thread).
+                    int message_bytes, CachedUnit *unit);
+// Removes the units used least recently until the cache is within the budget.
 void unit_cache_trim(UnitCache *cache);
 
-// The bytes every cache may hold (entries and their bookkeeping); 0 keeps nothing. A smaller
-// budget takes effect at the synthesis thread's next call.
+// The bytes every cache may hold (entries and their bookkeeping); 0 keeps nothing. Any thread may
+// set it; a smaller budget takes effect at the cache's next find, add or trim.
 void set_unit_cache_budget(int64_t bytes);
 int64_t unit_cache_budget();
 

@@ -75,7 +75,7 @@ int decoded_unit(const char *unit_name, DecodedUnit *unit) {
     unit->pcm = g_pcm_buffer;
     unit->bytes = decoded;
     if (unit_cache_add(voice->cache, position, g_pcm_buffer, decoded, messages.data(), static_cast<int>(messages.size()),
-                       CacheRoom::MakeRoom, &cached))
+                       &cached))
         unit->pcm = cached.pcm;
     return decoded;
 }
