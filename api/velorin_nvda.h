@@ -144,6 +144,11 @@ typedef uint16_t VelorinUtf16;
  *                                                        speech with fewer pauses sounds louder; at
  *                                                        88 the fluent profile is within 0.3 LU of
  *                                                        the classic one's loudness
+ *  UNIT_CACHE         KB, 0..262144     12288    -       decoded units the voice keeps for reuse (0
+ *                                                        keeps none); the audio is the same either way
+ *  UNIT_CACHE_HITS    count             0        -       units served from that cache, and units
+ *  UNIT_CACHE_MISSES  count             0        -       decoded, since either was last written; a
+ *                                                        write sets both to 0
  *
  * A "-" in the fluent column: PROFILE leaves the parameter as it is.
  * Pause lengths are at normal speed and shrink as the speed grows, as the units do. A pause of 0
@@ -177,7 +182,10 @@ enum VelorinParameter {
     VELORIN_PARAM_REQUEST_PITCH = 12,
     VELORIN_PARAM_REQUEST_VOLUME = 13,
     VELORIN_PARAM_GAIN = 14,
-    VELORIN_PARAM_COUNT = 15
+    VELORIN_PARAM_UNIT_CACHE = 15,
+    VELORIN_PARAM_UNIT_CACHE_HITS = 16,
+    VELORIN_PARAM_UNIT_CACHE_MISSES = 17,
+    VELORIN_PARAM_COUNT = 18
 };
 
 enum VelorinProfile {

@@ -28,6 +28,7 @@
 #include "tone_contour.h"
 #include "tools/engine_host.h"
 #include "tools/host_platform.h"
+#include "tools/voice_catalog.h"
 
 #ifndef VELORIN_SOURCE_DIR
 #define VELORIN_SOURCE_DIR "."

@@ -7,6 +7,12 @@
 //       source (all frequencies and 4-8 kHz), the size the whole voice would have, the decoding
 //       speed, the units that clip, and how much of the release of final stops the old fixed
 //       trimming threshold cut and the noise-floor trim cuts.
+//   voice-bench decoder --voice VOICE [--every N]
+//       Decodes every Nth unit of a mono voice as the engine does, and with the decoder changed:
+//       perceptual enhancement off, and one decoder reset between units instead of one made per
+//       unit. Reports the decoding speed of each, the cost of making a decoder, how many units the
+//       reused decoder gives byte for byte as a new one does, and the log-spectral distance of the
+//       audio without enhancement to the engine's.
 //   voice-bench loudness --voice VOICE --text FILE [--say PATH]
 //       Speaks the text (UTF-8, a request a line) with velorin-say and with espeak-ng at volume
 //       100 and its normal rate, and reports the integrated loudness (ITU-R BS.1770) and the
@@ -16,8 +22,14 @@
 #include "tools/voice_builder.h"
 #include "voice/unit_decode.h"
 #include "voice/unit_encoder.h"
+#include "voice/unit_lookup.h"
+#include "voice/unit_synth.h"
+#include "voice/voice_file.h"
 
 #include <espeak-ng/speak_lib.h>
+#include <ogg/ogg.h>
+#include <speex/speex.h>
+#include <speex/speex_header.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -298,6 +310,186 @@ void print_level(const char *who, const PcmAudio &audio) {
                 audio_ms(audio) / 1000);
 }
 
+// ---- decoder ----
+
+// A unit's Ogg packets, in order.
+std::vector<std::vector<unsigned char>> ogg_packets(const unsigned char *bytes, int count) {
+    std::vector<std::vector<unsigned char>> packets;
+    ogg_sync_state sync;
+    ogg_sync_init(&sync);
+    char *buffer = ogg_sync_buffer(&sync, count);
+    std::memcpy(buffer, bytes, static_cast<size_t>(count));
+    ogg_sync_wrote(&sync, count);
+    ogg_stream_state stream;
+    bool have_stream = false;
+    ogg_page page;
+    while (ogg_sync_pageout(&sync, &page) == 1) {
+        if (!have_stream) ogg_stream_init(&stream, ogg_page_serialno(&page));
+        have_stream = true;
+        ogg_stream_pagein(&stream, &page);
+        ogg_packet packet;
+        while (ogg_stream_packetout(&stream, &packet) == 1) packets.emplace_back(packet.packet, packet.packet + packet.bytes);
+    }
+    if (have_stream) ogg_stream_clear(&stream);
+    ogg_sync_clear(&sync);
+    return packets;
+}
+
+struct SpeexUnit {
+    std::vector<unsigned char> bytes;
+    std::vector<std::vector<unsigned char>> packets;  // header, comments, audio
+    const SpeexMode *mode = nullptr;
+    int rate = 0;
+    int frames_per_packet = 1;
+};
+
+void *new_decoder(const SpeexUnit &unit, int enhancement) {
+    void *decoder = speex_decoder_init(unit.mode);
+    speex_decoder_ctl(decoder, SPEEX_SET_ENH, &enhancement);
+    int rate = unit.rate;
+    speex_decoder_ctl(decoder, SPEEX_SET_SAMPLING_RATE, &rate);
+    return decoder;
+}
+
+// Every frame of the unit's audio packets, untrimmed (the trimming is the same whatever the decoder).
+void decode_frames(void *decoder, const SpeexUnit &unit, std::vector<int16_t> *out) {
+    out->clear();
+    int frame_samples = 0;
+    speex_decoder_ctl(decoder, SPEEX_GET_FRAME_SIZE, &frame_samples);
+    std::vector<spx_int16_t> frame(static_cast<size_t>(frame_samples));
+    SpeexBits bits;
+    speex_bits_init(&bits);
+    for (size_t p = 2; p < unit.packets.size(); p++) {
+        speex_bits_read_from(&bits, reinterpret_cast<const char *>(unit.packets[p].data()),
+                             static_cast<int>(unit.packets[p].size()));
+        for (int f = 0; f < unit.frames_per_packet; f++) {
+            if (speex_decode_int(decoder, &bits, frame.data()) != 0) break;
+            out->insert(out->end(), frame.begin(), frame.end());
+        }
+    }
+    speex_bits_destroy(&bits);
+}
+
+int run_decoder(int argc, char **argv) {
+    std::string voice_path;
+    int every = 10;
+    for (int i = 2; i < argc; i++) {
+        const std::string arg = argv[i];
+        if (i + 1 >= argc) fail("option " + arg + " needs a value");
+        if (arg == "--voice") {
+            voice_path = argv[++i];
+        } else if (arg == "--every") {
+            every = std::max(1, std::atoi(argv[++i]));
+        } else {
+            fail("unknown option " + arg);
+        }
+    }
+    if (voice_path.empty()) fail("decoder needs --voice");
+    VoiceDatabase *voice = voice_load(voice_path.c_str());
+    if (!voice) fail("cannot load " + voice_path);
+    if (voice->channels != 1) fail("decoder compares mono voices only");
+    std::vector<SpeexUnit> units;
+    static unsigned char bytes[kUnitBufferBytes];
+    for (int position = 0; position < voice->unit_count; position += every) {
+        const int size = voice_unit_audio_at(voice, position, bytes, kUnitBufferBytes);
+        if (size <= 0) continue;
+        SpeexUnit unit;
+        unit.bytes.assign(bytes, bytes + size);
+        unit.packets = ogg_packets(bytes, size);
+        if (unit.packets.size() < 3) continue;
+        SpeexHeader *header = speex_packet_to_header(reinterpret_cast<char *>(unit.packets[0].data()),
+                                                     static_cast<int>(unit.packets[0].size()));
+        if (!header) continue;
+        if (header->mode >= 0 && header->mode < SPEEX_NB_MODES) unit.mode = speex_lib_get_mode(header->mode);
+        unit.rate = header->rate;
+        unit.frames_per_packet = std::max(1, header->frames_per_packet);
+        speex_header_free(header);
+        if (unit.mode) units.push_back(std::move(unit));
+    }
+    const int sample_rate = voice->sample_rate;
+    voice_free(voice);
+    if (units.empty()) fail("no Speex unit in " + voice_path);
+
+    // The engine's decoding, and what the changes give, unit by unit.
+    if (!std::freopen("/dev/null", "w", stderr)) fail("cannot silence the decoder");
+    std::vector<std::vector<int16_t>> enhanced(units.size()), plain(units.size());
+    std::vector<int16_t> reused;
+    void *shared = new_decoder(units[0], 1);
+    size_t identical = 0;
+    double audio_seconds = 0;
+    for (size_t u = 0; u < units.size(); u++) {
+        void *decoder = new_decoder(units[u], 1);
+        decode_frames(decoder, units[u], &enhanced[u]);
+        speex_decoder_destroy(decoder);
+        decoder = new_decoder(units[u], 0);
+        decode_frames(decoder, units[u], &plain[u]);
+        speex_decoder_destroy(decoder);
+        speex_decoder_ctl(shared, SPEEX_RESET_STATE, nullptr);
+        decode_frames(shared, units[u], &reused);
+        identical += reused == enhanced[u];
+        audio_seconds += static_cast<double>(enhanced[u].size()) / sample_rate;
+    }
+    Distance distance;
+    for (size_t u = 0; u < units.size(); u++) add_distance(enhanced[u], plain[u], &distance);
+
+    // Decoding speed: the thread's CPU time, the least of five rounds.
+    auto best_seconds = [](auto &&decode_all) {
+        double best = 1e9;
+        for (int round = 0; round < 5; round++) {
+            const double start = thread_cpu_seconds();
+            decode_all();
+            best = std::min(best, thread_cpu_seconds() - start);
+        }
+        return best;
+    };
+    std::vector<unsigned char> pcm(kPcmBufferBytes);
+    std::vector<int16_t> frames;
+    const double engine = best_seconds([&] {
+        for (const SpeexUnit &unit : units)
+            decode_unit(unit.bytes.data(), static_cast<int>(unit.bytes.size()), pcm.data(), kPcmBufferBytes, 0, 0);
+    });
+    auto fresh_each = [&](int enhancement) {
+        return best_seconds([&] {
+            for (const SpeexUnit &unit : units) {
+                void *decoder = new_decoder(unit, enhancement);
+                decode_frames(decoder, unit, &frames);
+                speex_decoder_destroy(decoder);
+            }
+        });
+    };
+    const double with_enhancement = fresh_each(1);
+    const double without_enhancement = fresh_each(0);
+    const double reset_each = best_seconds([&] {
+        for (const SpeexUnit &unit : units) {
+            speex_decoder_ctl(shared, SPEEX_RESET_STATE, nullptr);
+            decode_frames(shared, unit, &frames);
+        }
+    });
+    speex_decoder_destroy(shared);
+    const int makes = 20000;
+    const double making = best_seconds([&] {
+        for (int i = 0; i < makes; i++) speex_decoder_destroy(new_decoder(units[0], 1));
+    });
+
+    std::printf("%zu units (every %d of the voice), %.0f s of audio\n\n", units.size(), every, audio_seconds);
+    std::printf("| decoding | audio s / CPU s | us per unit | same bytes as the engine's decoder | LSD to the engine's, all / 4-8 kHz (dB) |\n");
+    std::printf("|---|---|---|---|---|\n");
+    auto line = [&](const char *what, double seconds, const std::string &same, const std::string &lsd) {
+        std::printf("| %s | %.0f | %.1f | %s | %s |\n", what, audio_seconds / seconds, seconds * 1e6 / units.size(),
+                    same.c_str(), lsd.c_str());
+    };
+    char lsd[64];
+    std::snprintf(lsd, sizeof lsd, "%.2f / %.2f", distance.sum_all / std::max(1L, distance.frames),
+                  distance.sum_band / std::max(1L, distance.frames));
+    line("decode_unit (Ogg, trimming, fades; enhancement on, a decoder per unit)", engine, "yes", "0");
+    line("frames only: enhancement on, a decoder per unit", with_enhancement, "yes", "0");
+    line("frames only: enhancement off, a decoder per unit", without_enhancement, "no", lsd);
+    line("frames only: enhancement on, one decoder reset between units", reset_each,
+         std::to_string(identical) + " of " + std::to_string(units.size()) + " units", "-");
+    std::printf("\nmaking and destroying a decoder: %.2f us\n", making * 1e6 / makes);
+    return 0;
+}
+
 int run_loudness(int argc, char **argv) {
     std::string voice, text_file, say = "build/bin/velorin-say";
     for (int i = 2; i < argc; i++) {
@@ -351,7 +543,9 @@ int main(int argc, char **argv) {
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "quality") return run_quality(argc, argv);
     if (command == "loudness") return run_loudness(argc, argv);
+    if (command == "decoder") return run_decoder(argc, argv);
     std::fprintf(stderr, "Usage: voice-bench quality [--inventory FILE] [--every N] [--qualities 5,8,10]\n"
+                         "       voice-bench decoder --voice VOICE [--every N]\n"
                          "       voice-bench loudness --voice VOICE --text FILE [--say PATH]\n");
     return 2;
 }

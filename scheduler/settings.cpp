@@ -2,8 +2,10 @@
 #include "scheduler/settings.h"
 
 #include <algorithm>
+#include <climits>
 
 #include "voice/diagnostics.h"
+#include "voice/unit_cache.h"
 
 namespace {
 
@@ -12,6 +14,7 @@ std::atomic<AudioCallback> g_callback{nullptr};
 
 // A profile leaves a parameter alone where it has no value.
 constexpr int32_t kNotInProfile = -1;
+constexpr int32_t kUnitCacheMaxKb = 1 << 18;  // 256 MB
 
 struct ParameterLimits {
     int32_t low;
@@ -37,6 +40,9 @@ constexpr ParameterLimits kParameterLimits[kParamCount] = {
     {25, 400, 100, kNotInProfile},            // their pitch, percent
     {0, 400, 100, kNotInProfile},             // their volume, percent
     {0, 100, 100, 88},                        // gain of all speech, percent
+    {0, kUnitCacheMaxKb, static_cast<int32_t>(kDefaultUnitCacheBytes / 1024), kNotInProfile},  // unit cache, KB
+    {0, 0, 0, kNotInProfile},                 // units found in the cache (read only; a write sets 0)
+    {0, 0, 0, kNotInProfile},                 // units decoded (likewise)
 };
 
 struct EngineParameters {
@@ -51,7 +57,11 @@ EngineParameters g_parameters;
 void store_parameter(int parameter, int32_t value) {
     g_parameters.values[parameter].store(value);
     if (parameter == kParamDiagnostics) set_diagnostics_enabled(value != 0);
+    if (parameter == kParamUnitCache) set_unit_cache_budget(int64_t{value} * 1024);
+    if (parameter == kParamUnitCacheHits || parameter == kParamUnitCacheMisses) reset_unit_cache_counts();
 }
+
+int32_t saturated(uint64_t count) { return static_cast<int32_t>(std::min<uint64_t>(count, INT32_MAX)); }
 
 }  // namespace
 
@@ -94,6 +104,8 @@ int set_engine_parameter(int parameter, int32_t value) {
 
 int32_t engine_parameter(int parameter) {
     if (parameter < 0 || parameter >= kParamCount) return -1;
+    if (parameter == kParamUnitCacheHits) return saturated(unit_cache_hits());
+    if (parameter == kParamUnitCacheMisses) return saturated(unit_cache_misses());
     return g_parameters.values[parameter].load();
 }
 

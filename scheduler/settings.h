@@ -45,13 +45,17 @@ enum EngineParameter : int {
     kParamRequestPitch = 12,
     kParamRequestVolume = 13,
     kParamGain = 14,
-    kParamCount = 15,
+    kParamUnitCache = 15,
+    kParamUnitCacheHits = 16,
+    kParamUnitCacheMisses = 17,
+    kParamCount = 18,
 };
 
 enum EngineProfile : int32_t { kProfileClassic = 0, kProfileFluent = 1 };
 
 // Held to the parameter's limits and stored: 0, or -1 for an unknown number. PROFILE writes
-// every parameter that has a value in that profile.
+// every parameter that has a value in that profile. UNIT_CACHE sets the cache budget; the two
+// counts read the cache's counters, and writing either sets both to 0.
 int set_engine_parameter(int parameter, int32_t value);
 int32_t engine_parameter(int parameter);
 // Every parameter back to its classic default, diagnostics on.

@@ -7,6 +7,8 @@
 //   2. voice_mutex() (voice/voice_file.cpp): the voice in use; held by the worker for each render
 //      step, which reads the text just ahead as well, and by voice_select and
 //      voice_release_current only to swap the voice.
+//   A voice's cache of decoded units has no lock of its own: the worker uses it under
+//   voice_mutex(), and it is freed with its voice after the swap.
 //   queue_mutex stands apart: it is never held together with either voice lock, and nothing slow
 //   runs under it (no text is read, no voice file touched, no diagnostics written, no callback
 //   made). It guards the queue and its serial, the worker's handle and flags, the generation and

@@ -7,11 +7,14 @@
 #include "support/scratch_dir.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -127,31 +130,115 @@ TEST_F(UnitLookupTest, FetchDeliversWholeUnitsWithinCapacity) {
     EXPECT_EQ(get_unit_audio("ba.3", nullptr, 100), -1);
 }
 
-TEST_F(UnitLookupTest, LookupsOutliveTheFileButFetchesDoNot) {
-    const std::string path = write_voice({{"xin", 10}});
-    ASSERT_EQ(voice_select(path.c_str()), 0);
-    std::filesystem::remove(path);
-    unsigned char buffer[16];
-    EXPECT_EQ(unit_exists("xin.1"), 0);
-    EXPECT_EQ(get_unit_audio("xin.1", buffer, sizeof buffer), -1);
+// The audio is read from the file opened at loading, whatever becomes of the path: a file deleted,
+// renamed over or turned into a FIFO is still read as it was loaded; one cut short fails the units
+// it no longer holds, and one written over in place gives what now lies at the units' offsets.
+TEST_F(UnitLookupTest, TheFileChangedAfterLoading) {
+    auto expected_bytes = [](const std::string &name, int size) {
+        std::vector<unsigned char> bytes;
+        for (int i = 0; i < size; i++) bytes.push_back(static_cast<unsigned char>(name[i % name.size()] + i));
+        return bytes;
+    };
+    const struct {
+        const char *what;
+        void (*change)(const std::string &path, const std::string &other);
+        bool first_unit_as_loaded;  // xin.0, at the start of the audio
+        bool last_unit_as_loaded;   // xin.3, at the end of the file
+    } cases[] = {
+        {"deleted", [](const std::string &path, const std::string &) { std::filesystem::remove(path); }, true, true},
+        {"cut short by 5 bytes",
+         [](const std::string &path, const std::string &) {
+             std::filesystem::resize_file(path, std::filesystem::file_size(path) - 5);
+         },
+         true, false},
+        {"cut to nothing", [](const std::string &path, const std::string &) { std::filesystem::resize_file(path, 0); },
+         false, false},
+        {"renamed over by another voice",
+         [](const std::string &path, const std::string &other) { std::filesystem::rename(other, path); }, true, true},
+        {"replaced by a FIFO",
+         [](const std::string &path, const std::string &) {
+             std::filesystem::remove(path);
+             ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+         },
+         true, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = write_voice({{"xin", 10}});
+        ASSERT_EQ(voice_select(path.c_str()), 0);
+        const std::string other = dir.file("other.dat");
+        {
+            std::vector<VoiceUnitData> units;
+            for (int position = 0; position < 4; position++)
+                units.push_back({"xin." + std::to_string(position), std::vector<uint8_t>(10, 0x77)});
+            std::string error;
+            ASSERT_EQ(voice_write(other.c_str(), VoiceFileHeader{}, units, VoiceByteOrder::Little, &error), 0) << error;
+        }
+        c.change(path, other);
+        unsigned char buffer[16];
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(unit_exists("xin.1"), 0);  // the index is in memory
+        const int first = get_unit_audio("xin.0", buffer, sizeof buffer);
+        const std::vector<unsigned char> first_bytes(buffer, buffer + std::max(first, 0));
+        const int last = get_unit_audio("xin.3", buffer, sizeof buffer);
+        const std::vector<unsigned char> last_bytes(buffer, buffer + std::max(last, 0));
+        testing::internal::GetCapturedStdout();
+        if (c.first_unit_as_loaded) {
+            ASSERT_EQ(first, 10);
+            EXPECT_EQ(first_bytes, expected_bytes("xin.0", 10));
+        } else {
+            EXPECT_EQ(first, -1);
+        }
+        if (c.last_unit_as_loaded) {
+            ASSERT_EQ(last, 10);
+            EXPECT_EQ(last_bytes, expected_bytes("xin.3", 10));
+        } else {
+            EXPECT_EQ(last, -1);
+        }
+        voice_release_current();
+        std::filesystem::remove(path);
+        std::filesystem::remove(other);
+    }
 }
 
-TEST_F(UnitLookupTest, AFileCutShortAfterLoadingFailsTheFetch) {
+TEST_F(UnitLookupTest, AFileWrittenOverInPlaceGivesWhatLiesAtTheOffsets) {
     const std::string path = write_voice({{"xin", 10}});
     ASSERT_EQ(voice_select(path.c_str()), 0);
-    std::filesystem::resize_file(path, std::filesystem::file_size(path) - 5);
+    const int32_t offset = current_voice()->units[0].offset;  // xin.0
+    {
+        std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(offset);
+        file.write("0123456789", 10);
+    }
     unsigned char buffer[16];
+    testing::internal::CaptureStdout();
     EXPECT_EQ(get_unit_audio("xin.0", buffer, sizeof buffer), 10);
-    EXPECT_EQ(get_unit_audio("xin.3", buffer, sizeof buffer), -1);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(buffer), 10), "0123456789");
 }
 
 TEST(VoiceUnitAudio, NegativeStoredSizeFails) {
+    ScratchDir dir;
+    const std::string path = dir.file("audio");
+    std::ofstream(path, std::ios::binary) << std::string(64, 'a');
     MemoryVoice memory({"xin.0"});
     memory.voice->units[0].size = -1;
-    memory.voice->path = static_cast<char *>(must_alloc(16));
-    std::strcpy(memory.voice->path, "/dev/zero");
+    memory.voice->audio_file = open_regular_file(path.c_str());
+    ASSERT_GE(memory.voice->audio_file, 0);
+    memory.voice->has_audio_file = true;  // closed by voice_free
     unsigned char buffer[16];
     EXPECT_EQ(voice_unit_audio(memory.voice, "xin.0", buffer, sizeof buffer), -1);
+}
+
+// An index built in memory has no file behind it: its units are found, and their fetches fail.
+TEST(VoiceUnitAudio, AnIndexWithoutAFileFetchesNothing) {
+    MemoryVoice memory({"xin.0"});
+    memory.voice->units[0].size = 4;
+    unsigned char buffer[16];
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(cst_find_word(memory.voice, "xin.0"), 0);
+    EXPECT_EQ(voice_unit_audio(memory.voice, "xin.0", buffer, sizeof buffer), -1);
+    testing::internal::GetCapturedStdout();
 }
 
 }  // namespace

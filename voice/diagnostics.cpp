@@ -28,6 +28,7 @@ struct HeldDiagnostics {
 
 HeldDiagnostics g_held;
 std::atomic<std::thread::id> g_holder{std::thread::id()};
+thread_local DiagnosticCapture *t_capture = nullptr;
 
 void write_out(FILE *stream, const void *bytes, size_t length) {
     if (length > 0) std::fwrite(bytes, 1, length, stream);
@@ -70,7 +71,12 @@ void set_diagnostics_enabled(bool enabled) { g_diagnostics.store(enabled); }
 bool diagnostics_enabled() { return g_diagnostics.load(); }
 
 void write_diagnostic(FILE *stream, const void *bytes, size_t length) {
-    if (!diagnostics_enabled() || !stream || !bytes || length == 0) return;
+    if (!stream || !bytes || length == 0) return;
+    if (t_capture && stream == stderr) {
+        t_capture->text.append(static_cast<const char *>(bytes), length);
+        return;
+    }
+    if (!diagnostics_enabled()) return;
     if (g_holder.load() == std::this_thread::get_id())
         hold(stream, bytes, length);
     else
@@ -90,3 +96,9 @@ void release_diagnostics() {
     write_held();
     g_holder.store(std::thread::id());
 }
+
+DiagnosticCapture::DiagnosticCapture() : outer(t_capture) { t_capture = this; }
+
+DiagnosticCapture::~DiagnosticCapture() { t_capture = outer; }
+
+bool diagnostics_wanted() { return t_capture || diagnostics_enabled(); }

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 void set_diagnostics_enabled(bool enabled);
 bool diagnostics_enabled();
@@ -27,3 +28,21 @@ void hold_diagnostics();
 void write_held_diagnostics();
 // Writes what is held and ends the holding (the worker, as it ends).
 void release_diagnostics();
+
+// While one lives, what the calling thread writes for standard error is collected in `text`
+// instead, diagnostics on or off: a decoded unit keeps the decoder's messages about it, to write
+// them whenever the unit is used. Writes for standard output go on as usual. Captures nest: the
+// innermost one collects.
+struct DiagnosticCapture {
+    std::string text;
+    DiagnosticCapture();
+    ~DiagnosticCapture();
+    DiagnosticCapture(const DiagnosticCapture &) = delete;
+    DiagnosticCapture &operator=(const DiagnosticCapture &) = delete;
+
+  private:
+    DiagnosticCapture *outer;
+};
+// True when diagnostics are on or the calling thread captures them: whether a message is worth
+// formatting at all.
+bool diagnostics_wanted();

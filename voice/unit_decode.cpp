@@ -53,7 +53,7 @@ struct MessageBuffer {
 // One decoder message on standard error, unless the host turned diagnostics off.
 void report(const char *format, ...) __attribute__((format(printf, 1, 2)));
 void report(const char *format, ...) {
-    if (!diagnostics_enabled()) return;
+    if (!diagnostics_wanted()) return;
     char message[256];
     va_list arguments;
     va_start(arguments, format);

@@ -1,18 +1,11 @@
-// Binary search over the unit index and per-fetch reads of a unit's bytes from the voice file.
+// Binary search over the unit index, and positioned reads of a unit's bytes from the open voice file.
 #include "voice/unit_lookup.h"
 
 #include "voice/diagnostics.h"
 #include "voice/voice_file.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-
-#if defined(_WIN32)
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -33,29 +26,6 @@ void trace_lookup(const char *name) {
     std::memcpy(line + kPrefixLength, name, length);
     line[kPrefixLength + length] = '\n';
     write_diagnostic(stdout, line, kPrefixLength + length + 1);
-}
-
-// One open, one positioned read and one close, straight into the caller's buffer: no stream
-// record is allocated and no stream buffer stands between the file and the unit. The file must
-// still be a regular file: one replaced by a FIFO or a device would block the read forever.
-bool read_file_bytes(const char *path, int32_t offset, unsigned char *buffer, int size) {
-    const int file = open_regular_file(path);
-    if (file < 0) return false;
-#if defined(_WIN32)
-    const bool ok = _lseeki64(file, offset, SEEK_SET) == offset && _read(file, buffer, static_cast<unsigned>(size)) == size;
-    _close(file);
-    return ok;
-#else
-    int got = 0;
-    while (got < size) {
-        const ssize_t n = pread(file, buffer + got, static_cast<size_t>(size - got), static_cast<off_t>(offset) + got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        got += static_cast<int>(n);
-    }
-    close(file);
-    return got == size;
-#endif
 }
 
 }  // namespace
@@ -91,12 +61,17 @@ int unit_exists(const char *name) { return find_word(name) >= 0 ? 0 : -1; }
 
 int voice_unit_audio(const VoiceDatabase *voice, const char *name, unsigned char *buffer, int capacity) {
     if (!voice || !name || !buffer) return -1;
-    const int position = cst_find_word(voice, name);
-    if (position < 0) return -1;
+    return voice_unit_audio_at(voice, cst_find_word(voice, name), buffer, capacity);
+}
+
+int voice_unit_audio_at(const VoiceDatabase *voice, int position, unsigned char *buffer, int capacity) {
+    if (!voice || !buffer || position < 0 || position >= voice->unit_count) return -1;
     const UnitEntry &entry = voice->units[position];
     const int size = entry.size;
     if (size < 0 || size > capacity) return -1;
-    return read_file_bytes(voice->path, entry.offset, buffer, size) ? size : -1;
+    // A voice made in memory has no file; a file cut short since loading fails the fetch.
+    if (!voice->has_audio_file) return -1;
+    return read_file_at(voice->audio_file, entry.offset, buffer, size) ? size : -1;
 }
 
 int get_unit_audio(const char *name, unsigned char *buffer, int capacity) {

@@ -1,7 +1,9 @@
-// Fetches, decodes and reshapes one unit through the process-wide unit and PCM buffers.
+// Fetches and decodes one unit through the process-wide unit and PCM buffers, keeping it in the
+// voice's cache, and reshapes it.
 #include "voice/unit_synth.h"
 
 #include "voice/diagnostics.h"
+#include "voice/unit_cache.h"
 #include "voice/unit_decode.h"
 #include "voice/unit_lookup.h"
 #include "voice/unit_prosody.h"
@@ -11,10 +13,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
-// Reused by every unit; only the synthesis worker calls synthesize_unit.
+// Reused by every unit decoded; only the synthesis worker calls decoded_unit.
 unsigned char g_unit_buffer[kUnitBufferBytes];
 unsigned char g_pcm_buffer[kPcmBufferBytes];
 // A fast unit with its pitch or volume changed, before it is sped up.
@@ -40,50 +43,72 @@ int chord_pitch_for(int pitch) {
     return std::clamp(pitch, kPitchPercentMin, kPitchPercentMax) >= kChordPitchPercentMin ? 1 : 0;
 }
 
-// The unit's decoded PCM at pcm (at most capacity bytes), faded at its ends as decoding leaves it:
-// the bytes, 0 when it gave no samples, or -1 when it cannot be fetched, does not decode, or has
-// another channel count than the voice.
-int decoded_unit(const VoiceDatabase *voice, const char *unit_name, unsigned char *pcm, int capacity) {
-    const int size = voice_unit_audio(voice, unit_name, g_unit_buffer, kUnitBufferBytes);
+}  // namespace
+
+int decoded_unit(const char *unit_name, DecodedUnit *unit) {
+    const VoiceDatabase *voice = current_voice();
+    if (!voice || !unit_name || !unit) return -1;
+    const int channels = voice->channels;
+    const int position = cst_find_word(voice, unit_name);
+    if (position < 0) return -1;
+    CachedUnit cached;
+    if (unit_cache_find(voice->cache, position, &cached)) {
+        write_diagnostic(stderr, cached.messages, static_cast<size_t>(cached.message_bytes));
+        unit->pcm = cached.pcm;
+        unit->bytes = cached.pcm_bytes;
+        return cached.pcm_bytes;
+    }
+    const int size = voice_unit_audio_at(voice, position, g_unit_buffer, kUnitBufferBytes);
     if (size < 0) return -1;
     SpeexStreamSetup stream;
-    const int decoded = decode_unit(g_unit_buffer, size, pcm, capacity, voice->sample_rate, voice->channels, &stream);
+    int decoded;
+    std::string messages;
+    {
+        DiagnosticCapture capture;
+        decoded = decode_unit(g_unit_buffer, size, g_pcm_buffer, kPcmBufferBytes, voice->sample_rate, channels, &stream);
+        messages.swap(capture.text);
+    }
+    write_diagnostic(stderr, messages.data(), messages.size());
     if (decoded <= 0) return decoded;
-    if (stream.stream_channels != voice->channels) {
+    if (stream.stream_channels != channels) {
         if (diagnostics_enabled()) {
             char message[128];
             const int length = std::snprintf(message, sizeof message, "Unit %s has %d channels, the voice %d\n",
-                                             unit_name, stream.stream_channels, voice->channels);
+                                             unit_name, stream.stream_channels, channels);
             if (length > 0) write_diagnostic(stderr, message, std::min<size_t>(static_cast<size_t>(length), sizeof message - 1));
         }
         return -1;
     }
+    unit->pcm = g_pcm_buffer;
+    unit->bytes = decoded;
+    if (unit_cache_add(voice->cache, position, g_pcm_buffer, decoded, messages.data(), static_cast<int>(messages.size()),
+                       &cached))
+        unit->pcm = cached.pcm;
     return decoded;
 }
-
-}  // namespace
 
 int synthesize_unit(const char *unit_name, unsigned char *dest, int limit, int rate, int pitch, int volume) {
     const VoiceDatabase *voice = current_voice();
     if (!voice) return -1;
     const int sample_rate = voice->sample_rate;
     const int channels = voice->channels;
+    DecodedUnit unit;
+    const int decoded = decoded_unit(unit_name, &unit);
+    if (decoded <= 0) return decoded;
     const float speed = percent_factor(rate, kRatePercentMin, kRatePercentMax);
     const float pitch_factor = percent_factor(pitch, kPitchPercentMin, kPitchPercentMax);
     const float volume_factor = percent_factor(volume, kVolumePercentMin, kVolumePercentMax);
     // At normal rate, pitch and volume the prosody step changes nothing but the fades, and a
-    // destination with room for any decoded unit would never cut it: decode straight into it.
-    const bool direct = dest && limit >= kPcmBufferBytes &&
-                        prosody_is_identity(speed, pitch_factor, 1.0f, volume_factor, sample_rate, channels);
-    const int decoded = decoded_unit(voice, unit_name, direct ? dest : g_pcm_buffer, kPcmBufferBytes);
-    if (decoded <= 0) return decoded;
-    if (direct) {
+    // destination with room for any decoded unit would never cut it: the PCM is copied and faded.
+    if (dest && limit >= kPcmBufferBytes &&
+        prosody_is_identity(speed, pitch_factor, 1.0f, volume_factor, sample_rate, channels)) {
+        std::memcpy(dest, unit.pcm, static_cast<size_t>(decoded));
         apply_edge_fades_bytes(dest, decoded / 2, sample_rate, channels);
         return decoded;
     }
     // A unit recorded at another rate than the voice declares plays at the voice's rate.
-    return apply_prosody(g_pcm_buffer, decoded, dest, limit, speed, pitch_factor, 1.0f, volume_factor,
-                         chord_pitch_for(pitch), 0, sample_rate, channels);
+    return apply_prosody(unit.pcm, decoded, dest, limit, speed, pitch_factor, 1.0f, volume_factor, chord_pitch_for(pitch),
+                         0, sample_rate, channels);
 }
 
 int synthesize_unit_at_speed(const char *unit_name, unsigned char *dest, int limit, int64_t speed_ppm, int pitch,
@@ -95,20 +120,21 @@ int synthesize_unit_at_speed(const char *unit_name, unsigned char *dest, int lim
     const double factor = speed_factor(std::clamp(speed_ppm, kSpeedPpmMin, kSpeedPpmMax));
     const float pitch_factor = percent_factor(pitch, kPitchPercentMin, kPitchPercentMax);
     const float volume_factor = percent_factor(volume, kVolumePercentMin, kVolumePercentMax);
-    const int decoded = decoded_unit(voice, unit_name, g_pcm_buffer, kPcmBufferBytes);
+    DecodedUnit unit;
+    const int decoded = decoded_unit(unit_name, &unit);
     if (decoded <= 0) return decoded;
     if (factor <= 1.0)
-        return apply_prosody(g_pcm_buffer, decoded, dest, limit, static_cast<float>(factor), pitch_factor, 1.0f,
+        return apply_prosody(unit.pcm, decoded, dest, limit, static_cast<float>(factor), pitch_factor, 1.0f,
                              volume_factor, chord_pitch_for(pitch), 0, sample_rate, channels);
     // Pitch and volume leave the length as it is, so the unit is shaped first, in a buffer of its
     // decoded size, and sped up last, into the destination.
-    const unsigned char *unit = g_pcm_buffer;
+    const unsigned char *pcm = unit.pcm;
     int bytes = decoded;
     if (!prosody_is_identity(1.0f, pitch_factor, 1.0f, volume_factor, sample_rate, channels)) {
-        bytes = apply_prosody(g_pcm_buffer, decoded, g_shaped_buffer, kPcmBufferBytes, 1.0f, pitch_factor, 1.0f,
+        bytes = apply_prosody(unit.pcm, decoded, g_shaped_buffer, kPcmBufferBytes, 1.0f, pitch_factor, 1.0f,
                               volume_factor, chord_pitch_for(pitch), 0, sample_rate, channels);
         if (bytes <= 0) return bytes;
-        unit = g_shaped_buffer;
+        pcm = g_shaped_buffer;
     }
-    return speed_unit(unit, bytes, dest, limit, factor, sample_rate, channels);
+    return speed_unit(pcm, bytes, dest, limit, factor, sample_rate, channels);
 }

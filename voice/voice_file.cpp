@@ -1,11 +1,21 @@
 // Reads a voice database file into its sorted unit index and owns the process-wide current voice.
 #include "voice/voice_file.h"
 
+#include "voice/unit_cache.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
 #include <io.h>
+#include <windows.h>
 #else
+#include <cerrno>
 #include <unistd.h>
 #endif
 
@@ -204,8 +214,20 @@ int voice_check_header(FILE *file, bool *big_endian) {
 int open_regular_file(const char *path) {
     if (!path) return -1;
 #if defined(_WIN32)
-    const int file = _open(path, _O_RDONLY | _O_BINARY);
-    if (file < 0) return -1;
+    // The voice stays open while it is loaded: sharing deletion lets the file be deleted, renamed
+    // or replaced meanwhile, which _open's sharing would refuse.
+    HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return -1;
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        return -1;
+    }
+    const int file = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+    if (file < 0) {
+        CloseHandle(handle);
+        return -1;
+    }
     struct _stat64 info;
     if (_fstat64(file, &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) {
         _close(file);
@@ -228,6 +250,41 @@ int open_regular_file(const char *path) {
     }
 #endif
     return file;
+}
+
+void close_file(int file) {
+#if defined(_WIN32)
+    _close(file);
+#else
+    close(file);
+#endif
+}
+
+bool read_file_at(int file, int64_t offset, unsigned char *buffer, int count) {
+    if (offset < 0 || count < 0 || (count > 0 && !buffer)) return false;
+    int got = 0;
+#if defined(_WIN32)
+    // Each read names its offset, so threads reading the same handle never meet at its position.
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(file));
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    while (got < count) {
+        const uint64_t position = static_cast<uint64_t>(offset) + static_cast<uint64_t>(got);
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(position);
+        at.OffsetHigh = static_cast<DWORD>(position >> 32);
+        DWORD read = 0;
+        if (!ReadFile(handle, buffer + got, static_cast<DWORD>(count - got), &read, &at) || read == 0) break;
+        got += static_cast<int>(read);
+    }
+#else
+    while (got < count) {
+        const ssize_t n = pread(file, buffer + got, static_cast<size_t>(count - got), static_cast<off_t>(offset) + got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<int>(n);
+    }
+#endif
+    return got == count;
 }
 
 void rewrite_unit_name(char *name) {
@@ -265,18 +322,22 @@ VoiceDatabase *voice_load(const char *path) {
         return nullptr;
     }
     const int descriptor = open_regular_file(path);
-#if defined(_WIN32)
-    FILE *file = descriptor < 0 ? nullptr : _fdopen(descriptor, "rb");
-#else
-    FILE *file = descriptor < 0 ? nullptr : fdopen(descriptor, "rb");
-#endif
-    if (!file && descriptor >= 0) {
-#if defined(_WIN32)
-        _close(descriptor);
-#else
-        close(descriptor);
-#endif
+    if (descriptor < 0) {
+        voice_free(voice);
+        return nullptr;
     }
+    voice->audio_file = descriptor;
+    voice->has_audio_file = true;
+    // The loader reads through a stream of its own, on a duplicate that it closes; the file
+    // itself stays open for the audio.
+#if defined(_WIN32)
+    const int duplicate = _dup(descriptor);
+    FILE *file = duplicate < 0 ? nullptr : _fdopen(duplicate, "rb");
+#else
+    const int duplicate = fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+    FILE *file = duplicate < 0 ? nullptr : fdopen(duplicate, "rb");
+#endif
+    if (!file && duplicate >= 0) close_file(duplicate);
     unsigned char *block = static_cast<unsigned char *>(must_alloc(kLoadBlockBytes));
     if (!file || !block) {
         if (file) std::fclose(file);
@@ -304,11 +365,15 @@ VoiceDatabase *voice_load(const char *path) {
     // A voice written in index order needs no sort.
     if (!std::is_sorted(voice->units, voice->units + voice->unit_count, names_ascending))
         std::sort(voice->units, voice->units + voice->unit_count, names_ascending);
+    // Without room for a cache the voice speaks all the same, decoding every unit.
+    voice->cache = unit_cache_create(voice->unit_count);
     return voice;
 }
 
 void voice_free(VoiceDatabase *voice) {
     if (!voice) return;
+    unit_cache_free(voice->cache);
+    if (voice->has_audio_file) close_file(voice->audio_file);
     for (int i = 0; i < voice->unit_count; i++) std::free(voice->units[i].name);
     std::free(voice->path);
     std::free(voice->header_text_1);

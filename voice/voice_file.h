@@ -7,7 +7,8 @@
 //   header_text_3, header_text_4, header_text_5 (strings),
 //   sample_rate, channels, syllable_count (int16),
 //   4 x syllable_count records: name (string, plain letters), size (int16), size bytes of Ogg/Speex.
-// Only names and sizes are read while loading; the audio stays on disk and is fetched per unit.
+// Only names and sizes are read while loading; the audio stays on disk, in the file the loader
+// opened and keeps open, and is fetched per unit with positioned reads.
 #pragma once
 
 #include <cstdint>
@@ -25,8 +26,10 @@ struct UnitEntry {
     int32_t offset;  // absolute file offset of the first audio byte
 };
 
+struct UnitCache;
+
 struct VoiceDatabase {
-    char *path;  // reopened for every unit fetch; recognises a repeated select
+    char *path;  // recognises a repeated select
     char *header_text_1;
     char *header_text_2;
     int32_t header_value;
@@ -37,6 +40,11 @@ struct VoiceDatabase {
     int32_t channels;
     int32_t syllable_count;
     int32_t unit_count;  // 4 x syllable_count entries of units in use, sorted by name
+    // The voice file as the loader opened it; audio is read from it, not from the path, so a file
+    // deleted, replaced or turned into a FIFO after loading is read as it was.
+    bool has_audio_file;
+    int audio_file;
+    UnitCache *cache;  // decoded units kept for reuse; nullptr keeps none
     UnitEntry units[kVoiceMaxUnits];
 };
 
@@ -49,13 +57,19 @@ void *must_alloc(int size);
 int voice_check_header(FILE *file, bool *big_endian);
 
 // Opens path for reading if it names a regular file: a file descriptor, or -1 for anything else
-// (missing, a directory, a FIFO, a device), without ever waiting for a writer.
+// (missing, a directory, a FIFO, a device), without ever waiting for a writer. On Windows the file
+// may still be deleted or renamed while it is open, as elsewhere.
 int open_regular_file(const char *path);
+void close_file(int file);
+// Reads count bytes at offset of an open file into buffer, whatever other threads read from it
+// meanwhile; true when all of them were read.
+bool read_file_at(int file, int64_t offset, unsigned char *buffer, int count);
 
 // Turns a stored plain-letter name into AsciiForm in place (the first character is kept).
 void rewrite_unit_name(char *name);
 
-// A new voice read from path, or nullptr when the file cannot be opened or is malformed.
+// A new voice read from path, or nullptr when the file cannot be opened or is malformed. The file
+// stays open until voice_free.
 VoiceDatabase *voice_load(const char *path);
 // Releases a voice and everything it owns; nullptr is accepted.
 void voice_free(VoiceDatabase *voice);

@@ -187,7 +187,7 @@ int main(int argc, char **argv) {
     }
     terminate_synth();
 
-    std::lock_guard<std::mutex> lock(g_chunks_mutex);
+    std::unique_lock<std::mutex> lock(g_chunks_mutex);
     std::ofstream out(argv[4], std::ios::binary | std::ios::trunc);
     out.write("VLCHUNKS", 8);
     size_t total = 0;
@@ -205,5 +205,29 @@ int main(int argc, char **argv) {
     if (g_callbacks_on_main_thread) return fail("the audio callback ran on the calling thread");
     if (g_empty_chunks) return fail("the audio callback got an empty chunk");
     if (g_chunks.empty()) return fail("no audio arrived");
+    const size_t spoken = g_chunks.size();
+    lock.unlock();
+
+    // The engine keeps the voice file open while it is loaded; the file may still be deleted (an
+    // add-on update replaces it), and the voice goes on speaking.
+    const std::string copy = std::string(argv[2]) + ".loaded";
+    {
+        std::ifstream from(argv[2], std::ios::binary);
+        std::ofstream to(copy, std::ios::binary | std::ios::trunc);
+        to << from.rdbuf();
+    }
+    if (init(copy.c_str()) != 0) return fail("Init with a copy of the test voice failed");
+    if (std::remove(copy.c_str()) != 0) return fail("the loaded voice file cannot be deleted");
+    std::vector<uint16_t> words = utf16_of("xin chào");
+    speak_text(words.data(), 1);
+    deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (get_last_index() != -1) {
+        if (std::chrono::steady_clock::now() > deadline) return fail("speech after deleting the voice did not end");
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    terminate_synth();
+    lock.lock();
+    std::printf("voice file deleted while loaded: %zu chunks after\n", g_chunks.size() - spoken);
+    if (g_chunks.size() == spoken) return fail("no audio after the loaded voice file was deleted");
     return 0;
 }
