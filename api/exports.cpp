@@ -98,6 +98,7 @@ constexpr int kPublicParameters[][2] = {
     {VELORIN_PARAM_UNIT_CACHE, kParamUnitCache},
     {VELORIN_PARAM_UNIT_CACHE_HITS, kParamUnitCacheHits},
     {VELORIN_PARAM_UNIT_CACHE_MISSES, kParamUnitCacheMisses},
+    {VELORIN_PARAM_REQUEST_UTTERANCE, kParamRequestUtterance},
     {VELORIN_PARAM_COUNT, kParamCount},
     {VELORIN_PROFILE_CLASSIC, kProfileClassic},
     {VELORIN_PROFILE_FLUENT, kProfileFluent},

@@ -136,11 +136,12 @@ bool engine_idle(const SchedulerState &s) {
     return !speech_in_hand(s);
 }
 
-// Whether a request is queued after the one being read (after what a Terminate left, the head).
+// Whether the one being read (or what a Terminate left, before the head) is followed by a request
+// that goes on from it: queued after it, and not starting an utterance of its own.
 bool request_follows(const SchedulerState &s) {
-    const SpeechRequest *head = s.queue.head;
-    if (s.reading.serial == 0) return head != nullptr;
-    return head && head->serial == s.reading.serial && head->next;
+    const SpeechRequest *next = s.queue.head;
+    if (s.reading.serial != 0) next = next && next->serial == s.reading.serial ? next->next : nullptr;
+    return next && !next->starts_utterance;
 }
 
 // Removes the request being read from the queue, which moves GetLastIndex on. After a Cancel the
@@ -157,7 +158,7 @@ void start_head_request(SchedulerState &s, std::u16string *freed) {
     s.reading.text = std::move(head->text);
     s.reading.prosody = head->prosody;
     s.reading.serial = head->serial;
-    if (head->after_idle) render_start_utterance(s.chunk);
+    if (head->starts_utterance) render_start_utterance(s.chunk);
     start_reading(s.reading.reader, s.reading.text.data());
     s.reading.reader.stop_reading = &s.discard_requested;
 }
@@ -253,13 +254,14 @@ void speak_text(const char16_t *text, int32_t index) {
     SchedulerState &s = g_state;
     const RequestProsody prosody{engine_parameter(kParamRequestRate), engine_parameter(kParamRequestPitch),
                                  engine_parameter(kParamRequestVolume)};
+    const bool own_utterance = engine_parameter(kParamRequestUtterance) != 0;
     // The copy is made before the lock: a long text costs the host its copy, nobody else.
     SpeechRequest *request = new_request(text, index, prosody);
     std::thread previous;
     {
         std::lock_guard<std::mutex> lock(s.queue_mutex);
         if (request) {
-            request->after_idle = engine_idle(s);
+            request->starts_utterance = own_utterance || engine_idle(s);
             enqueue_request(s.queue, request);
         }
         if (!s.queue.head) return;

@@ -7,8 +7,8 @@
 #include <chrono>
 #include <cstdint>
 
-// Queues a copy of the text (NUL-terminated UTF-16) with the request rate, pitch and volume of
-// the engine parameters, and starts a worker if none runs.
+// Queues a copy of the text (NUL-terminated UTF-16) with the request rate, pitch, volume and
+// utterance start of the engine parameters, and starts a worker if none runs.
 void speak_text(const char16_t *text, int32_t index);
 // Index of the request being spoken, -1 when the queue is empty.
 int32_t last_index();
