@@ -153,6 +153,11 @@ typedef uint16_t VelorinUtf16;
  *                                                        an utterance of its own, as one queued in
  *                                                        silence does (see Requests in a row); 0:
  *                                                        it follows the request queued before it
+ *  HOLD               0 or 1            0        -       1: the worker renders nothing more until it
+ *                                                        is 0 again, so that requests a host queues
+ *                                                        meanwhile meet no race with it (see Requests
+ *                                                        in a row); Cancel and TerminateSynth still
+ *                                                        end speech at once
  *
  * A "-" in the fluent column: PROFILE leaves the parameter as it is.
  * Pause lengths are at normal speed and shrink as the speed grows, as the units do. A pause of 0
@@ -172,8 +177,10 @@ typedef uint16_t VelorinUtf16;
  * would be after silence. So a host may split speech at its indexes without adding silence, and
  * add silence of its own (a break) between two requests by marking the second one. The worker
  * renders ahead of playing: the second request must be queued before the first one's last word
- * is rendered to give the recordings of a run, and before its end to crossfade. A mark at the end
- * of a request keeps its own pause (PUNCTUATION_PAUSE), as it would in the middle of one.
+ * is rendered to give the recordings of a run, and before its end to crossfade. A host that queues
+ * the requests of one utterance together sets HOLD to 1 before the first and to 0 after the last,
+ * and the audio is then the same every time. A mark at the end of a request keeps its own pause
+ * (PUNCTUATION_PAUSE), as it would in the middle of one.
  */
 enum VelorinParameter {
     VELORIN_PARAM_PROFILE = 0,
@@ -195,7 +202,8 @@ enum VelorinParameter {
     VELORIN_PARAM_UNIT_CACHE_HITS = 16,
     VELORIN_PARAM_UNIT_CACHE_MISSES = 17,
     VELORIN_PARAM_REQUEST_UTTERANCE = 18,
-    VELORIN_PARAM_COUNT = 19
+    VELORIN_PARAM_HOLD = 19,
+    VELORIN_PARAM_COUNT = 20
 };
 
 enum VelorinProfile {

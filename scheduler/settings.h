@@ -49,7 +49,8 @@ enum EngineParameter : int {
     kParamUnitCacheHits = 16,
     kParamUnitCacheMisses = 17,
     kParamRequestUtterance = 18,
-    kParamCount = 19,
+    kParamHold = 19,
+    kParamCount = 20,
 };
 
 enum EngineProfile : int32_t { kProfileClassic = 0, kProfileFluent = 1 };

@@ -19,6 +19,8 @@ void cancel_speech();
 // Stops the worker after its current chunk; what was left of the request is spoken
 // before the next one.
 void terminate_speech();
+// Writes an engine parameter as set_engine_parameter does; writing HOLD wakes a held worker.
+int set_speech_parameter(int parameter, int32_t value);
 // Stops the worker as Terminate does, but delivers nothing more: on a host thread it waits for a
 // callback in progress and for the worker to end; from inside the callback it cannot wait, and
 // the worker ends after that callback.

@@ -1,7 +1,8 @@
 // Requests in a row in the fluent profile, through the worker: a request queued behind another
 // joins it without silence while one after idle, or one that starts an utterance of its own,
 // starts at once, per-request prosody that changes only its own audio across the joins, Cancel
-// and a new voice while an end is held, and a library that stays quiet with diagnostics off.
+// and a new voice while an end is held, a host holding the worker while it queues, and a library
+// that stays quiet with diagnostics off.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -177,6 +178,43 @@ TEST_F(FluentSpeechTest, RequestStartingAnUtteranceSoundsAsAfterSilence) {
         if (std::count(c.starts.begin() + 1, c.starts.end(), 1) > 0) {
             EXPECT_NE(stream_of(chunks), stream_of(speak(c.texts))) << "the same requests in a row";
         }
+    }
+}
+
+// HOLD 1 keeps the worker from rendering while the host queues a row: one-word requests, whose
+// words a worker running ahead would end apart, join as one request's words every time. Cancel
+// and TerminateSynth end held speech at once, and nothing of it comes after.
+TEST_F(FluentSpeechTest, HoldLetsTheHostQueueARowWithoutARace) {
+    auto speak_held = [&](const std::vector<std::u16string> &texts) {
+        capture_start();
+        EXPECT_EQ(set_speech_parameter(kParamHold, 1), 0);
+        for (size_t i = 0; i < texts.size(); ++i) speak_text(texts[i].c_str(), static_cast<int>(i));
+        EXPECT_EQ(set_speech_parameter(kParamHold, 0), 0);
+        EXPECT_TRUE(wait_until_quiet());
+        return stream_of(captured_chunks());
+    };
+    const Samples whole = stream_of(speak({u"xin ba hai"}));
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        SCOPED_TRACE(attempt);
+        EXPECT_EQ(speak_held({u"xin", u"ba", u"hai"}), whole);
+    }
+
+    for (const bool terminate : {false, true}) {
+        SCOPED_TRACE(terminate ? "TerminateSynth" : "Cancel");
+        capture_start();
+        set_speech_parameter(kParamHold, 1);
+        speak_text(u"xin ba", 7);
+        EXPECT_EQ(last_index(), 7);
+        if (terminate) {
+            terminate_synth();
+            cancel_speech();
+        } else {
+            cancel_speech();
+        }
+        EXPECT_EQ(last_index(), -1);
+        EXPECT_TRUE(wait_until_quiet());
+        set_speech_parameter(kParamHold, 0);
+        EXPECT_TRUE(captured_chunks().empty());
     }
 }
 
