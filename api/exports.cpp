@@ -98,6 +98,8 @@ constexpr int kPublicParameters[][2] = {
     {VELORIN_PARAM_UNIT_CACHE, kParamUnitCache},
     {VELORIN_PARAM_UNIT_CACHE_HITS, kParamUnitCacheHits},
     {VELORIN_PARAM_UNIT_CACHE_MISSES, kParamUnitCacheMisses},
+    {VELORIN_PARAM_REQUEST_UTTERANCE, kParamRequestUtterance},
+    {VELORIN_PARAM_HOLD, kParamHold},
     {VELORIN_PARAM_COUNT, kParamCount},
     {VELORIN_PROFILE_CLASSIC, kProfileClassic},
     {VELORIN_PROFILE_FLUENT, kProfileFluent},
@@ -109,7 +111,7 @@ constexpr bool public_numbers_match() {
 }
 static_assert(public_numbers_match(), "the public parameter numbers are the engine's");
 
-int VelorinSetParameter(int parameter, int value) { return set_engine_parameter(parameter, value); }
+int VelorinSetParameter(int parameter, int value) { return set_speech_parameter(parameter, value); }
 int VelorinGetParameter(int parameter) { return engine_parameter(parameter); }
 
 #if defined(_WIN32)

@@ -149,22 +149,38 @@ typedef uint16_t VelorinUtf16;
  *  UNIT_CACHE_HITS    count             0        -       units served from that cache, and units
  *  UNIT_CACHE_MISSES  count             0        -       decoded, since either was last written; a
  *                                                        write sets both to 0
+ *  REQUEST_UTTERANCE  0 or 1            0        -       1: each request queued from now on starts
+ *                                                        an utterance of its own, as one queued in
+ *                                                        silence does (see Requests in a row); 0:
+ *                                                        it follows the request queued before it
+ *  HOLD               0 or 1            0        -       1: the worker renders nothing more until it
+ *                                                        is 0 again, so that requests a host queues
+ *                                                        meanwhile meet no race with it (see Requests
+ *                                                        in a row); Cancel and TerminateSynth still
+ *                                                        end speech at once
  *
  * A "-" in the fluent column: PROFILE leaves the parameter as it is.
  * Pause lengths are at normal speed and shrink as the speed grows, as the units do. A pause of 0
  * is no pause at all: the units either side of it join as in a run of words.
  *
- * Requests in a row. An utterance starts in silence when its request is queued while nothing is
- * spoken or queued (a new utterance after silence, or after Cancel); only then does
- * LEADING_SILENCE apply. A request queued behind another follows it as the same text in one
- * request would: with REQUEST_END_PAUSE 0 and ADDED_FULL_STOP 0 nothing is put between them but
- * what two words of a run get (the consonant pauses), the last word of the first and the first
- * word of the second take the recordings of words inside a run, and with JOIN their units
- * crossfade; the end of the first request's last unit then comes in the second request's first
- * chunk. So a host may split speech at its indexes without adding silence. The worker renders
- * ahead of playing: the second request must be queued before the first one's last word is
- * rendered to give the recordings of a run, and before its end to crossfade. A mark at the end of
- * a request keeps its own pause (PUNCTUATION_PAUSE), as it would in the middle of one.
+ * Requests in a row. A request starts an utterance when it is queued while nothing is spoken or
+ * queued (a new utterance after silence, or after Cancel), or when REQUEST_UTTERANCE was 1 as it
+ * was queued; only then does LEADING_SILENCE apply. A request that does not start an utterance
+ * follows the one queued before it as the same text in one request would: with REQUEST_END_PAUSE
+ * 0 and ADDED_FULL_STOP 0 nothing is put between them but what two words of a run get (the
+ * consonant pauses), the last word of the first and the first word of the second take the
+ * recordings of words inside a run, and with JOIN their units crossfade; the end of the first
+ * request's last unit then comes in the second request's first chunk. Before a request that
+ * starts an utterance, the one before it ends whole: its last word takes the recording it takes
+ * at the end of a run and its last unit's end comes in its own last chunk, before GetLastIndex
+ * moves on; its audio is what it would be with nothing after it, and the next request's what it
+ * would be after silence. So a host may split speech at its indexes without adding silence, and
+ * add silence of its own (a break) between two requests by marking the second one. The worker
+ * renders ahead of playing: the second request must be queued before the first one's last word
+ * is rendered to give the recordings of a run, and before its end to crossfade. A host that queues
+ * the requests of one utterance together sets HOLD to 1 before the first and to 0 after the last,
+ * and the audio is then the same every time. A mark at the end of a request keeps its own pause
+ * (PUNCTUATION_PAUSE), as it would in the middle of one.
  */
 enum VelorinParameter {
     VELORIN_PARAM_PROFILE = 0,
@@ -185,7 +201,9 @@ enum VelorinParameter {
     VELORIN_PARAM_UNIT_CACHE = 15,
     VELORIN_PARAM_UNIT_CACHE_HITS = 16,
     VELORIN_PARAM_UNIT_CACHE_MISSES = 17,
-    VELORIN_PARAM_COUNT = 18
+    VELORIN_PARAM_REQUEST_UTTERANCE = 18,
+    VELORIN_PARAM_HOLD = 19,
+    VELORIN_PARAM_COUNT = 20
 };
 
 enum VelorinProfile {

@@ -361,8 +361,10 @@ struct EngineSpeaker {
         g_capture.channels = format.channels;
         g_capture.asked_ns = now_ns();
         g_request_heard = 0;
+        engine.set_parameter(VELORIN_PARAM_HOLD, 1);
         for (size_t i = 0; i < wide.size(); ++i)
             engine.speak_text(reinterpret_cast<const VelorinUtf16 *>(wide[i].c_str()), static_cast<int>(i));
+        engine.set_parameter(VELORIN_PARAM_HOLD, 0);
         while (engine.get_last_index() != -1) std::this_thread::sleep_for(std::chrono::microseconds(200));
         return g_capture;
     }

@@ -64,16 +64,16 @@ struct ChunkBuffer {
 // that failed before it) and moves the cursor on. Leaves count 0 once the list is exhausted and
 // nothing is held. With a reader, the items are read from its text as the step needs them, and the
 // list is exhausted once the text is too. Rate, pitch and volume are the settings scaled by
-// `prosody`. `request_follows`: another request is queued after this one. When nothing but
-// pauses of no length stands between them, the two requests' words are one run: the last word of
-// this one and the first of the next take the recordings of words inside a run, and their units
-// join.
+// `prosody`. `request_follows`: a request that goes on from this one is queued after it (one that
+// starts an utterance does not, and this one then ends whole). When nothing but pauses of no
+// length stands between them, the two requests' words are one run: the last word of this one and
+// the first of the next take the recordings of words inside a run, and their units join.
 void render_next_item(ChunkBuffer &chunk, TextReader *reader = nullptr, const RequestProsody &prosody = {},
                       bool request_follows = false);
 
-// A request begins that was queued while the engine was idle (nothing spoken or queued before it,
-// or all of it cancelled): whatever is held is forgotten, and with LEADING_SILENCE its first audio
-// starts at once.
+// A request begins that starts an utterance (queued while the engine was idle, or with
+// REQUEST_UTTERANCE): whatever is held is forgotten (the request before it ended whole, or was
+// cancelled), and with LEADING_SILENCE its first audio starts at once.
 void render_start_utterance(ChunkBuffer &chunk);
 // Forgets what is held (Cancel).
 void render_discard(ChunkBuffer &chunk);

@@ -17,8 +17,9 @@ struct SpeechRequest {
     int32_t index = 0;
     uint64_t serial = 0;  // tells a request apart from a later one at the same address
     RequestProsody prosody;
-    // Queued while the engine was idle: nothing spoken or queued before it, or all of it cancelled.
-    bool after_idle = false;
+    // Starts an utterance: queued while the engine was idle (nothing spoken or queued before it, or
+    // all of it cancelled), or asked to by REQUEST_UTTERANCE. The request before it ends whole.
+    bool starts_utterance = false;
     SpeechRequest *next = nullptr;
 };
 

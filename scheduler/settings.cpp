@@ -43,6 +43,8 @@ constexpr ParameterLimits kParameterLimits[kParamCount] = {
     {0, kUnitCacheMaxKb, static_cast<int32_t>(kDefaultUnitCacheBytes / 1024), kNotInProfile},  // unit cache, KB
     {0, 0, 0, kNotInProfile},                 // units found in the cache (read only; a write sets 0)
     {0, 0, 0, kNotInProfile},                 // units decoded (likewise)
+    {0, 1, 0, kNotInProfile},                 // requests queued from now on start an utterance
+    {0, 1, 0, kNotInProfile},                 // the worker waits while the host queues
 };
 
 struct EngineParameters {

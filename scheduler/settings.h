@@ -48,7 +48,9 @@ enum EngineParameter : int {
     kParamUnitCache = 15,
     kParamUnitCacheHits = 16,
     kParamUnitCacheMisses = 17,
-    kParamCount = 18,
+    kParamRequestUtterance = 18,
+    kParamHold = 19,
+    kParamCount = 20,
 };
 
 enum EngineProfile : int32_t { kProfileClassic = 0, kProfileFluent = 1 };

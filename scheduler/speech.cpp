@@ -136,11 +136,12 @@ bool engine_idle(const SchedulerState &s) {
     return !speech_in_hand(s);
 }
 
-// Whether a request is queued after the one being read (after what a Terminate left, the head).
+// Whether the one being read (or what a Terminate left, before the head) is followed by a request
+// that goes on from it: queued after it, and not starting an utterance of its own.
 bool request_follows(const SchedulerState &s) {
-    const SpeechRequest *head = s.queue.head;
-    if (s.reading.serial == 0) return head != nullptr;
-    return head && head->serial == s.reading.serial && head->next;
+    const SpeechRequest *next = s.queue.head;
+    if (s.reading.serial != 0) next = next && next->serial == s.reading.serial ? next->next : nullptr;
+    return next && !next->starts_utterance;
 }
 
 // Removes the request being read from the queue, which moves GetLastIndex on. After a Cancel the
@@ -157,7 +158,7 @@ void start_head_request(SchedulerState &s, std::u16string *freed) {
     s.reading.text = std::move(head->text);
     s.reading.prosody = head->prosody;
     s.reading.serial = head->serial;
-    if (head->after_idle) render_start_utterance(s.chunk);
+    if (head->starts_utterance) render_start_utterance(s.chunk);
     start_reading(s.reading.reader, s.reading.text.data());
     s.reading.reader.stop_reading = &s.discard_requested;
 }
@@ -178,7 +179,14 @@ void run_worker(uint64_t generation) {
         std::u16string freed;  // a text let go of under the lock, freed after it
         bool follows = false;  // a request is queued after the one being read
         {
-            std::lock_guard<std::mutex> lock(s.queue_mutex);
+            std::unique_lock<std::mutex> lock(s.queue_mutex);
+            // While the host holds the worker it is queuing requests that go on from each other:
+            // whether the next one follows is only known once it is through. A worker with
+            // nothing left to speak ends as usual.
+            s.changed.wait(lock, [&] {
+                return engine_parameter(kParamHold) == 0 || generation != s.generation || s.stop_requested.load() ||
+                       (!speech_in_hand(s) && !s.queue.head && !render_holds_audio(s.chunk));
+            });
             if (generation != s.generation) {
                 discard_speech(s, &freed);
                 generation = s.generation;
@@ -253,13 +261,14 @@ void speak_text(const char16_t *text, int32_t index) {
     SchedulerState &s = g_state;
     const RequestProsody prosody{engine_parameter(kParamRequestRate), engine_parameter(kParamRequestPitch),
                                  engine_parameter(kParamRequestVolume)};
+    const bool own_utterance = engine_parameter(kParamRequestUtterance) != 0;
     // The copy is made before the lock: a long text costs the host its copy, nobody else.
     SpeechRequest *request = new_request(text, index, prosody);
     std::thread previous;
     {
         std::lock_guard<std::mutex> lock(s.queue_mutex);
         if (request) {
-            request->after_idle = engine_idle(s);
+            request->starts_utterance = own_utterance || engine_idle(s);
             enqueue_request(s.queue, request);
         }
         if (!s.queue.head) return;
@@ -301,6 +310,7 @@ void cancel_speech() {
         s.discard_requested.store(true);
         s.restart_requested = false;
         take_requests(s, &dropped);
+        s.changed.notify_all();  // a held worker drops its speech at once
         // With no worker, what a Terminate left is dropped here; a worker drops its own.
         if (!s.worker_running.load()) discard_speech(s, &freed);
         wait_for_callback(s, lock);
@@ -308,7 +318,22 @@ void cancel_speech() {
     clear_requests(dropped);
 }
 
-void terminate_speech() { g_state.stop_requested.store(true); }
+void terminate_speech() {
+    SchedulerState &s = g_state;
+    std::lock_guard<std::mutex> lock(s.queue_mutex);
+    s.stop_requested.store(true);
+    s.changed.notify_all();
+}
+
+int set_speech_parameter(int parameter, int32_t value) {
+    const int result = set_engine_parameter(parameter, value);
+    if (result == 0 && parameter == kParamHold) {
+        SchedulerState &s = g_state;
+        std::lock_guard<std::mutex> lock(s.queue_mutex);
+        s.changed.notify_all();
+    }
+    return result;
+}
 
 void terminate_synth() {
     SchedulerState &s = g_state;
@@ -318,6 +343,7 @@ void terminate_synth() {
         s.stop_requested.store(true);
         s.closing = true;
         s.restart_requested = false;
+        s.changed.notify_all();
         // From the callback the worker cannot wait for itself; it ends after the call, and a later
         // TerminateSynth on a host thread waits for it.
         if (on_worker_thread(s)) return;
@@ -338,6 +364,7 @@ void shut_down_speech(bool may_wait) {
         s.discard_requested.store(true);
         s.closing = true;
         s.restart_requested = false;
+        s.changed.notify_all();
         const bool wait = may_wait && !on_worker_thread(s) && wait_for_callback(s, lock, kUnloadCallbackWait);
         if (wait)
             worker = std::move(s.worker);

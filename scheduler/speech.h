@@ -7,8 +7,8 @@
 #include <chrono>
 #include <cstdint>
 
-// Queues a copy of the text (NUL-terminated UTF-16) with the request rate, pitch and volume of
-// the engine parameters, and starts a worker if none runs.
+// Queues a copy of the text (NUL-terminated UTF-16) with the request rate, pitch, volume and
+// utterance start of the engine parameters, and starts a worker if none runs.
 void speak_text(const char16_t *text, int32_t index);
 // Index of the request being spoken, -1 when the queue is empty.
 int32_t last_index();
@@ -19,6 +19,8 @@ void cancel_speech();
 // Stops the worker after its current chunk; what was left of the request is spoken
 // before the next one.
 void terminate_speech();
+// Writes an engine parameter as set_engine_parameter does; writing HOLD wakes a held worker.
+int set_speech_parameter(int parameter, int32_t value);
 // Stops the worker as Terminate does, but delivers nothing more: on a host thread it waits for a
 // callback in progress and for the worker to end; from inside the callback it cannot wait, and
 // the worker ends after that callback.

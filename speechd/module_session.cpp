@@ -533,9 +533,12 @@ void speak_message(ModuleState &s, MessageKind kind, const std::string &text) {
             return;
         }
     }
+    // Held while queuing: each segment's end then knows that the next one follows it.
+    VelorinSetParameter(VELORIN_PARAM_HOLD, 1);
     for (int32_t i = 0; i < segments; ++i) {
         if (!plan.segments[i].empty()) VelorinSpeakText(reinterpret_cast<const VelorinUtf16 *>(plan.segments[i].c_str()), first + i);
     }
+    VelorinSetParameter(VELORIN_PARAM_HOLD, 0);
     std::lock_guard<std::mutex> lock(s.out_mutex);
     s.utterance.queued = true;
     s.watcher_wake.notify_all();

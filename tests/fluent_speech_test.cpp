@@ -1,6 +1,7 @@
 // Requests in a row in the fluent profile, through the worker: a request queued behind another
-// joins it without silence while one after idle starts at once, per-request prosody that changes
-// only its own audio across the joins, Cancel and a new voice while an end is held, and a library
+// joins it without silence while one after idle, or one that starts an utterance of its own,
+// starts at once, per-request prosody that changes only its own audio across the joins, Cancel
+// and a new voice while an end is held, a host holding the worker while it queues, and a library
 // that stays quiet with diagnostics off.
 #include <gtest/gtest.h>
 
@@ -130,6 +131,91 @@ TEST_F(FluentSpeechTest, QueuedRequestJoinsAndOneAfterIdleStartsAtOnce) {
     // Classic: the added full stop, the line end and the lead: over 900 ms.
     set_engine_parameter(kParamProfile, kProfileClassic);
     EXPECT_GE(longest_quiet_ms(stream_of(speak({u"ba", u"ba"})), 22050), 900);
+}
+
+// Chunks of the requests from..to-1 (their indexes), as one stream.
+Samples stream_of_requests(const std::vector<CapturedChunk> &chunks, int from, int to) {
+    std::vector<CapturedChunk> kept;
+    for (const CapturedChunk &c : chunks)
+        if (c.index_during_call >= from && c.index_during_call < to) kept.push_back(c);
+    return stream_of(kept);
+}
+
+// REQUEST_UTTERANCE 1 when a request is queued makes it start an utterance of its own. Each case
+// is a row of requests, some of them starting one; an utterance is a request that starts one and
+// those that follow it. The chunks delivered while an utterance's requests are spoken are exactly
+// those requests spoken in a row after silence: the request before an utterance ends whole in
+// its own chunks, and the utterance's first audio is trimmed as after idle. The first request of
+// a reference with more than one is two words long, so that its last word is rendered after the
+// rest are queued.
+TEST_F(FluentSpeechTest, RequestStartingAnUtteranceSoundsAsAfterSilence) {
+    struct Case {
+        const char *name;
+        std::vector<std::u16string> texts;
+        std::vector<int> starts;  // REQUEST_UTTERANCE as each is queued
+    };
+    const Case cases[] = {
+        {"one word each", {u"ba", u"ba"}, {0, 1}},
+        {"runs either side", {u"xin ba", u"hai xin"}, {0, 1}},
+        {"a mark's pause before it", {u"ba hai.", u"hai"}, {0, 1}},
+        {"the next request follows it", {u"hai", u"ba xin", u"hai"}, {0, 1, 0}},
+        {"two in a row", {u"ba", u"hai", u"xin ba"}, {0, 1, 1}},
+        {"the first one, queued in silence anyway", {u"xin ba", u"hai"}, {1, 0}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<CapturedChunk> chunks =
+            speak(c.texts, [&](size_t i) { set_engine_parameter(kParamRequestUtterance, c.starts[i]); });
+        set_engine_parameter(kParamRequestUtterance, 0);
+        const int count = static_cast<int>(c.texts.size());
+        for (int begin = 0; begin < count;) {
+            int end = begin + 1;
+            while (end < count && !c.starts[end]) ++end;
+            const std::vector<std::u16string> utterance(c.texts.begin() + begin, c.texts.begin() + end);
+            EXPECT_EQ(stream_of_requests(chunks, begin, end), stream_of(speak(utterance))) << "requests " << begin;
+            begin = end;
+        }
+        if (std::count(c.starts.begin() + 1, c.starts.end(), 1) > 0) {
+            EXPECT_NE(stream_of(chunks), stream_of(speak(c.texts))) << "the same requests in a row";
+        }
+    }
+}
+
+// HOLD 1 keeps the worker from rendering while the host queues a row: one-word requests, whose
+// words a worker running ahead would end apart, join as one request's words every time. Cancel
+// and TerminateSynth end held speech at once, and nothing of it comes after.
+TEST_F(FluentSpeechTest, HoldLetsTheHostQueueARowWithoutARace) {
+    auto speak_held = [&](const std::vector<std::u16string> &texts) {
+        capture_start();
+        EXPECT_EQ(set_speech_parameter(kParamHold, 1), 0);
+        for (size_t i = 0; i < texts.size(); ++i) speak_text(texts[i].c_str(), static_cast<int>(i));
+        EXPECT_EQ(set_speech_parameter(kParamHold, 0), 0);
+        EXPECT_TRUE(wait_until_quiet());
+        return stream_of(captured_chunks());
+    };
+    const Samples whole = stream_of(speak({u"xin ba hai"}));
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        SCOPED_TRACE(attempt);
+        EXPECT_EQ(speak_held({u"xin", u"ba", u"hai"}), whole);
+    }
+
+    for (const bool terminate : {false, true}) {
+        SCOPED_TRACE(terminate ? "TerminateSynth" : "Cancel");
+        capture_start();
+        set_speech_parameter(kParamHold, 1);
+        speak_text(u"xin ba", 7);
+        EXPECT_EQ(last_index(), 7);
+        if (terminate) {
+            terminate_synth();
+            cancel_speech();
+        } else {
+            cancel_speech();
+        }
+        EXPECT_EQ(last_index(), -1);
+        EXPECT_TRUE(wait_until_quiet());
+        set_speech_parameter(kParamHold, 0);
+        EXPECT_TRUE(captured_chunks().empty());
+    }
 }
 
 // A request with a raised pitch between two at 100: only its own audio changes, and where it

@@ -68,7 +68,8 @@ const ParameterCase kParameters[] = {
     {kParamJoin, 0, 0, 20, 8},               {kParamDiagnostics, 1, 0, 1, -1},
     {kParamRequestRate, 100, 50, 400, -1},   {kParamRequestPitch, 100, 25, 400, -1},
     {kParamRequestVolume, 100, 0, 400, -1},  {kParamGain, 100, 0, 100, 88},
-    {kParamUnitCache, 12288, 0, 262144, -1},
+    {kParamUnitCache, 12288, 0, 262144, -1}, {kParamRequestUtterance, 0, 0, 1, -1},
+    {kParamHold, 0, 0, 1, -1},
 };
 
 TEST_F(SettingsTest, ParametersStartClassicAndClampAtTheirLimits) {

@@ -328,10 +328,13 @@ int main(int argc, char **argv) {
     size_t queued = 0;
     size_t done = 0;
     while (done < requests.size()) {
+        // Held while queuing, so that each line's end knows the next line follows it.
+        engine.set_parameter(VELORIN_PARAM_HOLD, 1);
         while (queued < requests.size() && queued < done + kQueuedAhead) {
             engine.speak_text(reinterpret_cast<const VelorinUtf16 *>(requests[queued].c_str()), static_cast<int>(queued));
             ++queued;
         }
+        engine.set_parameter(VELORIN_PARAM_HOLD, 0);
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         int index = engine.get_last_index();
         done = index < 0 ? queued : static_cast<size_t>(index);

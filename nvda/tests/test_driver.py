@@ -114,20 +114,26 @@ class SpeechTest(DriverCase):
 
 	def test_indexes_follow_their_audio_in_order(self):
 		pieces = ["xin chào", "các bạn", "hôm nay trời", "đẹp quá"]
-		lengths = [len(self.speakAndWait([piece])) for piece in pieces]
-		self.assertTrue(all(lengths), lengths)
+		# Each index ends where the words before it, spoken alone, would end.
+		ends = [len(self.speakAndWait([" ".join(pieces[:count])])) for count in range(1, len(pieces) + 1)]
+		whole = self.speakAndWait([" ".join(pieces)])
+		self.assertTrue(all(ends), ends)
 
 		start = self.player.position()
 		eventsBefore = len(self.notifications.snapshot())
 		audio = self.speakAndWait([pieces[0], IndexCommand(1), pieces[1], IndexCommand(2), pieces[2], IndexCommand(3), pieces[3]])
 		events = self.notifications.snapshot()[eventsBefore:]
 
-		self.assertEqual(len(audio), sum(lengths))
+		# The requests between the indexes join as the words of one request do.
+		self.assertEqual(len(audio), len(whole))
+		self.assertTrue(audio == whole, "the indexed speech is not the text spoken whole")
 		self.assertEqual([(kind, index) for kind, index, _ in events], [("index", 1), ("index", 2), ("index", 3), ("done", None)])
-		for number, (_, index, position) in enumerate(events[:3], start=1):
+		# The end of a unit that joins the next comes with the next request's audio.
+		joinBytes = self.synth._lib.GetParameter(_velorin.PARAM_JOIN) * BYTES_PER_SECOND // 1000
+		for (_, index, position), end in zip(events[:3], ends):
 			with self.subTest(index=index):
-				self.assertGreaterEqual(position - start, sum(lengths[:number]), "index reported before its audio played")
-		self.assertGreaterEqual(events[3][2] - start, sum(lengths), "done before all audio played")
+				self.assertGreaterEqual(position - start, end - joinBytes, "index reported before its audio played")
+		self.assertGreaterEqual(events[3][2] - start, len(whole), "done before all audio played")
 
 	def test_indexes_without_text_before_them(self):
 		cases = [
@@ -173,15 +179,15 @@ class CommandsTest(DriverCase):
 				self.assertIn(command, self.synth.supportedCommands)
 
 	def test_every_command_in_one_sequence(self):
-		# Each piece on its own, with the commands in force around it, is what the sequence must play.
-		pieces = [
+		# Each utterance on its own, with the commands in force in it, is what the sequence must play;
+		# the break and the end of utterance start a new one.
+		utterances = [
 			["xin"],
-			[CharacterModeCommand(True), "a", CharacterModeCommand(False), PhonemeCommand("ʨaːw", text="chào")],
-			[PitchCommand(offset=30), "các"],
-			[RateCommand(offset=20), "bạn"],
-			[VolumeCommand(multiplier=0.5), "nam"],
+			[CharacterModeCommand(True), "a", CharacterModeCommand(False), PhonemeCommand("ʨaːw", text="chào"),
+				PitchCommand(offset=30), "các"],
+			[RateCommand(offset=20), "bạn", RateCommand(), VolumeCommand(multiplier=0.5), "nam"],
 		]
-		references = [self.speakAndWait(piece) for piece in pieces]
+		references = [self.speakAndWait(utterance) for utterance in utterances]
 		silence = bytes(BYTES_PER_SECOND * 300 // 1000)
 
 		requests = self.recordRequests()
@@ -207,15 +213,15 @@ class CommandsTest(DriverCase):
 			("bạn", (120, 100, 100)),
 			("nam", (100, 100, 50)),
 		])
-		expected = references[0] + silence + b"".join(references[1:])
+		expected = references[0] + silence + references[1] + references[2]
 		self.assertEqual(len(audio), len(expected))
-		self.assertTrue(audio == expected, "the audio is not the pieces and the silence in order")
+		self.assertTrue(audio == expected, "the audio is not the utterances and the silence in order")
 		reached = {index: position - start for kind, index, position in events if kind == "index"}
 		self.assertEqual(list(reached), [1, 2, 3, 4])
 		ends = {
 			1: len(references[0]),
 			2: len(references[0]) + len(silence),
-			3: len(references[0]) + len(silence) + len(references[1]) + len(references[2]),
+			3: len(references[0]) + len(silence) + len(references[1]),
 			4: len(expected),
 		}
 		for index, end in ends.items():
@@ -294,13 +300,19 @@ class CommandsTest(DriverCase):
 
 	@unittest.skipUnless(harness.engineHas("request pitch"), "waits for the engine's per-request prosody (REQUEST_PITCH)")
 	def test_capital_pitch_on_the_capital_only(self):
-		plain = [self.speakAndWait([word]) for word in ("xin", "chào", "nam")]
-		self.synth.pitch = 80
-		raised = self.speakAndWait(["chào"])
-		self.synth.pitch = 50
-		self.assertNotEqual(raised, plain[1])
+		# Every unit of the test voice lasts as long, alone or in a run.
+		xin, nam = (self.speakAndWait([word]) for word in ("xin", "nam"))
+		plain = self.speakAndWait(["xin chào nam"])
+		requests = self.recordRequests()
 		audio = self.speakAndWait(["xin", PitchCommand(offset=30), "chào", PitchCommand(), "nam"])
-		self.assertTrue(audio == plain[0] + raised + plain[2])
+		self.assertEqual(requests, [("xin", (100, 100, 100)), ("chào", (100, 130, 100)), ("nam", (100, 100, 100))])
+		self.assertEqual(len(audio), len(plain))
+		self.assertNotEqual(audio, plain)
+		# The words either side sound as in the plain run; the capital's end crossfades into the next.
+		joinBytes = self.synth._lib.GetParameter(_velorin.PARAM_JOIN) * BYTES_PER_SECOND // 1000
+		namFrom = len(plain) - len(nam) + joinBytes
+		self.assertTrue(audio[:len(xin)] == plain[:len(xin)], "the word before the capital changed")
+		self.assertTrue(audio[namFrom:] == plain[namFrom:], "the word after the capital changed")
 
 	def test_unknown_commands_are_left_out(self):
 		class FutureCommand(SynthCommand):

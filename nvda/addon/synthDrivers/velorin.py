@@ -3,14 +3,22 @@
 #
 # A speech sequence becomes a run of SpeakText requests, split wherever the audio must be told
 # apart: at an index, at a change of pitch, rate or volume (each request carries its own through
-# the engine's per-request prosody), and around a break, whose silence the driver makes itself.
-# The engine runs in its fluent profile, with no pause at the end of a request, so a split adds
-# no silence. It speaks the requests in order on its own worker thread and hands the audio to
-# our callback, which feeds the player there (a feed that blocks paces synthesis). GetLastIndex,
-# read inside the callback, names the request a chunk belongs to; once the engine has moved
-# past an entry, its silence is fed and a marker after it reports its indexes when the player
-# reaches it. A watcher thread notices the end of the last request (no chunk follows it), lets
-# the player play out and reports done speaking.
+# the engine's per-request prosody), and around a break, whose silence the driver makes itself. The
+# engine runs in its fluent profile, with no pause at the end of a request, and the words either
+# side of a split at an index or a prosody change join as in one request, so such a split adds no
+# silence. The request after a break or an end of utterance, and the first of each sequence, starts
+# an utterance of its own (REQUEST_UTTERANCE): the request before it ends whole in its own chunks,
+# so that a break's silence goes exactly between the two and the words either side do not run
+# together. The engine's worker is held (HOLD) while a sequence is queued, so whether a request
+# goes on into the next is known before its end is rendered. The engine speaks the requests in
+# order on its own worker thread and hands the audio to our callback, which feeds the player there
+# (a feed that blocks paces synthesis). GetLastIndex, read inside the callback, names the request a
+# chunk belongs to; once the engine has moved past an entry, its silence is fed and a marker after
+# it reports its indexes when the player reaches it. The end of a request's last unit that joins
+# the next comes in the next request's first chunk, so an index between two joined requests is
+# reached at most that much (JOIN ms) before the audio before it has played. A watcher thread
+# notices the end of the last request (no chunk follows it), lets the player play out and reports
+# done speaking.
 #
 # Settings (NVDA's 0-100 scales onto the engine's):
 #   rate:   0.5x to 1.5x speed (50 is normal); with rate boost 1x to 4x. SetRate carries up to
@@ -222,6 +230,8 @@ class SynthDriver(SynthDriver):
 		self._consonantPausesOn = self._lib.GetParameter(_velorin.PARAM_CONSONANT_PAUSES) or 100
 		self._requestProsody = (100, 100, 100)
 		self._setRequestProsody(self._requestProsody, force=True)
+		self._requestUtterance = True
+		self._setRequestUtterance(self._requestUtterance, force=True)
 
 		self._stateLock = threading.Lock()
 		self._work = threading.Condition(self._stateLock)
@@ -285,6 +295,13 @@ class SynthDriver(SynthDriver):
 			self._lib.SetParameter(parameter, value)
 		self._requestProsody = prosody
 
+	def _setRequestUtterance(self, starts, force=False):
+		"""Whether the requests queued from now on start an utterance of their own."""
+		if starts == self._requestUtterance and not force:
+			return
+		self._lib.SetParameter(_velorin.PARAM_REQUEST_UTTERANCE, 1 if starts else 0)
+		self._requestUtterance = starts
+
 	def _silenceBytes(self, ms):
 		frame = 2 * self._header.channels
 		return int(_clamp(ms, (0, _MAX_BREAK_MS)) * self._header.sampleRate // 1000) * frame
@@ -326,53 +343,69 @@ class SynthDriver(SynthDriver):
 			characterMode = False
 			# Each sequence starts at the settings; NVDA repeats any change still in force.
 			prosody = (100, 100, 100)
+			# The next request starts an utterance: nothing of an earlier sequence runs into this
+			# one, and nothing runs across a break or an end of utterance.
+			startsUtterance = True
 
 			def endRequest():
+				nonlocal startsUtterance
 				text = "".join(parts)
 				parts.clear()
 				if not text.strip():
 					return
 				entry = _Entry(self._ownIndex())
 				self._setRequestProsody(prosody)
+				self._setRequestUtterance(startsUtterance)
 				self._send(text, entry.requestIndex)
+				startsUtterance = False
 				added.append(entry)
 
-			for item in speechSequence:
-				if isinstance(item, str):
-					if characterMode:
-						# Each character its own word: the engine reads it by its name.
-						parts.append(" " + " ".join(c for c in item if not c.isspace()) + " ")
+			# The engine's worker waits while the sequence is queued, so that each request's end
+			# knows whether the next one goes on from it.
+			self._lib.SetParameter(_velorin.PARAM_HOLD, 1)
+			try:
+				for item in speechSequence:
+					if isinstance(item, str):
+						if characterMode:
+							# Each character its own word: the engine reads it by its name.
+							parts.append(" " + " ".join(c for c in item if not c.isspace()) + " ")
+						else:
+							parts.append(item)
+					elif isinstance(item, IndexCommand):
+						endRequest()
+						if added:
+							# Reached after the audio of the entry before it.
+							added[-1].indexes.append(item.index)
+						else:
+							entry = _Entry()
+							entry.indexes.append(item.index)
+							added.append(entry)
+					elif isinstance(item, BreakCommand):
+						# A break of 0 ms too: a boundary with no silence.
+						endRequest()
+						added.append(_Entry(silenceBytes=self._silenceBytes(item.time)))
+						startsUtterance = True
+					elif isinstance(item, (PitchCommand, RateCommand, VolumeCommand)):
+						endRequest()
+						prosody = self._commandProsody(item, prosody)
+					elif isinstance(item, CharacterModeCommand):
+						characterMode = item.state
+					elif isinstance(item, PhonemeCommand):
+						# The engine reads no phonemes; the text beside them is what to say.
+						if item.text:
+							parts.append(item.text)
+					elif isinstance(item, EndUtteranceCommand):
+						# Sounds as two utterances sent one after the other do.
+						endRequest()
+						startsUtterance = True
+					elif isinstance(item, LangChangeCommand):
+						# Every language is read the Vietnamese way.
+						pass
 					else:
-						parts.append(item)
-				elif isinstance(item, IndexCommand):
-					endRequest()
-					if added:
-						# Reached after the audio of the entry before it.
-						added[-1].indexes.append(item.index)
-					else:
-						entry = _Entry()
-						entry.indexes.append(item.index)
-						added.append(entry)
-				elif isinstance(item, BreakCommand):
-					endRequest()
-					added.append(_Entry(silenceBytes=self._silenceBytes(item.time)))
-				elif isinstance(item, (PitchCommand, RateCommand, VolumeCommand)):
-					endRequest()
-					prosody = self._commandProsody(item, prosody)
-				elif isinstance(item, CharacterModeCommand):
-					characterMode = item.state
-				elif isinstance(item, PhonemeCommand):
-					# The engine reads no phonemes; the text beside them is what to say.
-					if item.text:
-						parts.append(item.text)
-				elif isinstance(item, EndUtteranceCommand):
-					endRequest()
-				elif isinstance(item, LangChangeCommand):
-					# Every language is read the Vietnamese way.
-					pass
-				else:
-					log.debugWarning(f"Velorin: unsupported speech command {item!r}")
-			endRequest()
+						log.debugWarning(f"Velorin: unsupported speech command {item!r}")
+				endRequest()
+			finally:
+				self._lib.SetParameter(_velorin.PARAM_HOLD, 0)
 			if not added:
 				return
 			self._pending.extend(added)
