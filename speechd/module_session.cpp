@@ -446,11 +446,11 @@ struct SpeechPlan {
     std::vector<PlacedMark> marks;
 };
 
-// The text of a message as engine requests: a request ends at each of speech-dispatcher's own
-// marks (a sentence's end), so that a pause ends there exactly. A client's marks do not cut a
-// sentence into requests, which would speak its words as separate phrases (Orca marks every
-// word): a mark at a request's start is sent when its audio starts, one inside it when its
-// audio has all been sent, never before the audio that comes before it.
+// The text of a message as engine requests: a request ends at each mark, so that the mark is sent
+// when the audio before it has been, and a pause ends exactly at speech-dispatcher's own marks (a
+// sentence's end). The requests of a message join as the words of one request do, so a client's
+// marks (Orca marks every word) cut nothing audible; the end of the last unit before a mark,
+// its crossfade into the next word, is sent after it.
 void plan_text(const ModuleState &s, const std::string &ssml, SpeechPlan *plan) {
     const SsmlSpeech speech = parse_ssml(ssml);
     std::string request;
@@ -460,14 +460,12 @@ void plan_text(const ModuleState &s, const std::string &ssml, SpeechPlan *plan) 
         request_has_words = request_has_words || request.find_first_not_of(" \t\r\n") != std::string::npos;
         if (i == speech.marks.size()) break;
         const std::string &mark = speech.marks[i];
-        if (is_server_mark(mark)) {
+        if (request_has_words || is_server_mark(mark)) {
             plan->segments.push_back(engine_text(speak_punctuation(request, s.settings.punctuation)));
             request.clear();
             request_has_words = false;
-            plan->marks.push_back({mark, plan->segments.size()});
-        } else {
-            plan->marks.push_back({mark, plan->segments.size() + (request_has_words ? 1 : 0)});
         }
+        plan->marks.push_back({mark, plan->segments.size()});
     }
     plan->segments.push_back(engine_text(speak_punctuation(request, s.settings.punctuation)));
 }

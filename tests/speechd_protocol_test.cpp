@@ -265,7 +265,9 @@ struct ModuleTest : testing::Test {
         synth_settings().volume.store(p.volume_percent);
         EXPECT_EQ(voice_select(default_voice.c_str()), 0);
         capture_start();
+        set_speech_parameter(kParamHold, 1);
         for (size_t i = 0; i < texts.size(); ++i) speak_text(utf16(texts[i]).c_str(), static_cast<int32_t>(i));
+        set_speech_parameter(kParamHold, 0);
         EXPECT_TRUE(wait_until_quiet());
         std::string pcm;
         for (const CapturedChunk &chunk : captured_chunks()) pcm.append(chunk.data.begin(), chunk.data.end());
@@ -330,13 +332,15 @@ TEST_F(ModuleTest, EveryCommandGetsItsReply) {
 TEST_F(ModuleTest, MarksComeAfterTheAudioBeforeThemAndTheAudioArrivesWhole) {
     start_initialized();
     set("rate=0\npitch=0\nvolume=100\n");
-    // speech-dispatcher's own marks end a request; a client's mark at a request's start comes
-    // with its first audio, one inside it after its last.
+    // Every mark ends a request and comes after the audio before it; the requests join as the
+    // words of one request do.
     m.send("SPEAK\n<speak><mark name=\"start\"/>xin <mark name=\"a\"/>chào ba.<mark name=\"__spd_0\"/> "
            "<mark name=\"b\"/>hai<mark name=\"c\"/></speak>\n.\n");
     Events e = read_events(m);
     EXPECT_EQ(e.summary, (std::vector<std::string>{"202 OK RECEIVING MESSAGE", "200 OK SPEAKING", "701 BEGIN", "700 start",
-                                                   "AUDIO", "700 a", "700 __spd_0", "700 b", "AUDIO", "700 c", "702 END"}));
+                                                   "AUDIO", "700 a", "AUDIO", "700 __spd_0", "700 b", "AUDIO", "700 c",
+                                                   "702 END"}));
+    EXPECT_TRUE(same_pcm(e.pcm, engine_pcm({"xin ", "chào ba.", " hai"})));
     EXPECT_TRUE(same_pcm(e.pcm, engine_pcm({"xin chào ba.", "hai"})));
     int escapes = 0;
     for (const AudioBlock &block : e.blocks) {
@@ -431,7 +435,7 @@ TEST_F(ModuleTest, PauseEndsTheMessageAtTheServersNextMark) {
     ASSERT_EQ(read_events(m, "AUDIO").summary.back(), "AUDIO");
     m.send("PAUSE\n");
     Events paused = read_events(m);
-    EXPECT_EQ(paused.summary, (std::vector<std::string>{"AUDIO", "700 a", "700 __spd_0", "704 PAUSE"}));
+    EXPECT_EQ(paused.summary, (std::vector<std::string>{"AUDIO", "700 a", "AUDIO", "700 __spd_0", "704 PAUSE"}));
     m.send("LIST VOICES\n");
     EXPECT_EQ(m.message(), kVoiceList);
     // What the engine had still to speak of it was cancelled: the next message is all its own.
@@ -444,7 +448,7 @@ TEST_F(ModuleTest, PauseEndsTheMessageAtTheServersNextMark) {
     m.send("SPEAK\n<speak>" + many_words() + "<mark name=\"b\"/>ba</speak>\n.\n");
     ASSERT_EQ(read_events(m, "AUDIO").summary.back(), "AUDIO");
     m.send("PAUSE\n");
-    EXPECT_EQ(read_events(m).summary, (std::vector<std::string>{"AUDIO", "700 b", "702 END"}));
+    EXPECT_EQ(read_events(m).summary, (std::vector<std::string>{"AUDIO", "700 b", "AUDIO", "702 END"}));
 }
 
 TEST_F(ModuleTest, AMessageThatDoesNotWaitEndsTheOneBeforeWithoutAnEvent) {

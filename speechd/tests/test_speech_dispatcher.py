@@ -14,8 +14,8 @@ import speechd
 import spd_harness
 
 # Syllables of the test voice (make_test_voice): xin chào việt nam một hai ba trăm mười được lập tối nay.
-# speech-dispatcher marks the sentence's end with a mark of its own, which ends the module's first
-# request: "one" comes with the second's first audio, "two" after its last.
+# Each mark ends one of the module's requests (speech-dispatcher marks the sentence's end with one
+# of its own too): "one" comes as the second sentence begins, "two" inside it, as "một" begins.
 MARKED_TEXT = '<speak>Xin chào. <mark name="one"/>Việt Nam, <mark name="two"/>một hai ba.</speak>'
 LONG_TEXT = " ".join(["một hai ba bốn năm, xin chào Việt Nam."] * 12)
 
@@ -76,12 +76,12 @@ class SpeechDispatcherTest(unittest.TestCase):
         self.assertGreater(expected, 16000)
         self.assertAlmostEqual(spd_harness.audible_samples(samples), expected, delta=0.02 * expected, msg=self.diagnostics())
         self.assertGreater(spd_harness.audible_span(samples, 16000), spd_harness.audible_span(reference, 16000) - 0.05)
-        # "one" came as the second sentence began to play, "two" once its audio had played.
+        # "one" came as the second sentence began to play, "two" while it played.
         first, last = recording.heard_times()
         one, two = (t for t, kind, _ in events.items if kind == M)
         self.assertLess(first, one)
-        self.assertLess(one, last)
-        self.assertGreater(two, last)
+        self.assertLess(one, two)
+        self.assertLess(two, last)
 
     def test_stop_cuts_the_speech_short_and_is_reported(self):
         recording = self.services.start_recording()
