@@ -180,7 +180,8 @@ TEST_F(UnitCacheTest, KeptShapesSoundAsFreshlyShapedOnes) {
 
 // Audio after prosody is kept beside the decoded units while there is room, never in their place.
 TEST_F(UnitCacheTest, ShapesAreKeptInTheRoomTheUnitsLeave) {
-    ASSERT_EQ(voice_select(build_test_voice(dir, kSyllables).c_str()), 0);
+    const std::string path = build_test_voice(dir, kSyllables);
+    ASSERT_EQ(voice_select(path.c_str()), 0);
     set_diagnostics_enabled(false);
     std::vector<unsigned char> dest(4 * kPcmBufferBytes);
     ASSERT_GT(synthesize_unit("xin.0", dest.data(), kPcmBufferBytes, 100, 100, 100), 0);
@@ -207,6 +208,23 @@ TEST_F(UnitCacheTest, ShapesAreKeptInTheRoomTheUnitsLeave) {
     ASSERT_GT(synthesize_unit("xin.0", dest.data(), kPcmBufferBytes, 200, 100, 100), 0);
     EXPECT_EQ(use().units, 1);
     EXPECT_EQ(use().bytes, decoded_only.bytes);
+
+    // Room for two units and one shape: the unit spoken last takes the shape of the other, never
+    // the other unit (units of one length, shapes of one length).
+    voice_release_current();
+    set_unit_cache_budget(decoded_only.bytes + with_shape + 100);
+    ASSERT_EQ(voice_select(path.c_str()), 0);
+    reset_unit_cache_counts();
+    const struct {
+        const char *name;
+        int units;
+    } spoken[] = {{"xin.0", 1}, {"hai.1", 2}, {"xin.0", 2}};
+    for (const auto &unit : spoken) {
+        ASSERT_GT(synthesize_unit(unit.name, dest.data(), kPcmBufferBytes, 200, 100, 100), 0);
+        EXPECT_EQ(use().units, unit.units) << unit.name;
+        EXPECT_EQ(use().bytes, (unit.units - 1) * decoded_only.bytes + with_shape) << unit.name;
+    }
+    EXPECT_EQ(unit_cache_hits(), 1u);
 }
 
 // Requests spoken with the cache and without it, at settings that shape every unit in each way:

@@ -216,7 +216,11 @@ bool unit_cache_add_shape(UnitCache *cache, int position, const ShapeKey &key, c
     if (!entry) return false;
     drop_shape(*cache, entry);  // another key's: of no more use
     const int64_t cost = shape_cost(bytes);
-    if (cache->bytes + cost > g_budget.load()) return false;
+    const int64_t budget = g_budget.load();
+    // Room is taken from the shapes of the units used least recently, never from a unit.
+    for (CacheEntry *older = cache->oldest; older && older != entry && cache->bytes + cost > budget; older = older->newer)
+        drop_shape(*cache, older);
+    if (cache->bytes + cost > budget) return false;
     auto *shape = static_cast<ShapeBlock *>(std::malloc(sizeof(ShapeBlock) + static_cast<size_t>(bytes)));
     if (!shape) return false;
     shape->key = key;

@@ -7,8 +7,8 @@
 //
 // The cache is bounded by bytes (the process-wide budget), the audio after prosody included; the
 // unit used least recently goes first, after giving up its audio after prosody. That audio takes
-// only room that is free: keeping it never lets a unit go. The cache belongs to its voice: made
-// empty with it, freed with it.
+// room that is free or that the audio after prosody of units used less recently held: keeping it
+// never lets a unit go. The cache belongs to its voice: made empty with it, freed with it.
 //
 // Threads: only the synthesis thread uses a voice's cache (under the voice lock while it
 // renders), and the voice is freed with its cache only once it is no longer current, so the cache
@@ -43,8 +43,8 @@ bool unit_cache_find(UnitCache *cache, int position, CachedUnit *unit);
 bool unit_cache_holds(UnitCache *cache, int position);
 
 // Keeps a copy of the unit as the most recently used, first removing the units used least
-// recently (as unit_cache_trim does) until it fits. True, with the kept copy in *unit, when the unit is kept, now or from
-// before; false when it is larger than the budget.
+// recently (as unit_cache_trim does) until it fits. True, with the kept copy in *unit, when the
+// unit is kept, now or from before; false when it is larger than the budget.
 bool unit_cache_add(UnitCache *cache, int position, const unsigned char *pcm, int pcm_bytes, const char *messages,
                     int message_bytes, CachedUnit *unit);
 // What a unit's audio after prosody depends on besides the unit: equal keys, equal bytes.
@@ -67,7 +67,8 @@ struct CachedShape {
 // nothing and reorders nothing: the unit's own find has just done both.
 bool unit_cache_find_shape(UnitCache *cache, int position, const ShapeKey &key, CachedShape *shape);
 // Keeps a copy of the kept unit's audio after prosody for this key, in place of any it had for
-// another key, when it fits the room the budget leaves. True when kept.
+// another key, when it fits the room the budget leaves once the units used less recently have
+// given up theirs. True when kept.
 bool unit_cache_add_shape(UnitCache *cache, int position, const ShapeKey &key, const unsigned char *pcm, int bytes,
                           int64_t uncut_limit);
 
