@@ -225,6 +225,15 @@ TEST_F(UnitCacheTest, ShapesAreKeptInTheRoomTheUnitsLeave) {
         EXPECT_EQ(use().bytes, (unit.units - 1) * decoded_only.bytes + with_shape) << unit.name;
     }
     EXPECT_EQ(unit_cache_hits(), 1u);
+
+    // Another voice starts with nothing kept, shapes included.
+    TestVoiceOptions longer;
+    longer.unit_ms = 250;
+    ASSERT_EQ(voice_select(build_test_voice(dir, kSyllables, longer, "other.voice").c_str()), 0);
+    EXPECT_EQ(use().units, 0);
+    EXPECT_EQ(use().bytes, 0);
+    const int other = synthesize_unit("xin.0", dest.data(), kPcmBufferBytes, 200, 100, 100);
+    EXPECT_GT(other, fast);
 }
 
 // Requests spoken with the cache and without it, at settings that shape every unit in each way:
