@@ -144,8 +144,10 @@ typedef uint16_t VelorinUtf16;
  *                                                        speech with fewer pauses sounds louder; at
  *                                                        88 the fluent profile is within 0.3 LU of
  *                                                        the classic one's loudness
- *  UNIT_CACHE         KB, 0..262144     12288    -       decoded units the voice keeps for reuse (0
- *                                                        keeps none); the audio is the same either way
+ *  UNIT_CACHE         KB, 0..262144     12288    -       decoded units the voice keeps for reuse,
+ *                                                        with their audio at the settings last used
+ *                                                        (0 keeps none); the audio is the same
+ *                                                        either way
  *  UNIT_CACHE_HITS    count             0        -       units served from that cache, and units
  *  UNIT_CACHE_MISSES  count             0        -       decoded, since either was last written; a
  *                                                        write sets both to 0

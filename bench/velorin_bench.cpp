@@ -41,6 +41,8 @@ const char kUsage[] =
     "  --library PATH       engine library (default: the one beside the program)\n"
     "  --sentences N        short one-sentence requests to time (default 300)\n"
     "  --rate N             the screen reader's rate, 25..100 (default 50, normal)\n"
+    "  --profile NAME       the engine's profile: classic (default) or fluent\n"
+    "  --speed N            the engine parameter SPEED, 50..400 (default: the profile's, 100)\n"
     "  --loads N            voice loads to time (default 20)\n"
     "  --cache-kb N         the engine's cache of decoded units, in KB (default: the engine's own;\n"
     "                       0 keeps none)\n"
@@ -55,6 +57,8 @@ struct Options {
     std::string library;
     int sentences = 300;
     int rate = 50;
+    int profile = VELORIN_PROFILE_CLASSIC;
+    int speed = -1;  // the profile's
     int loads = 20;
     int cache_kb = -1;  // the engine's default
     int espeak_buffer_ms = 0;
@@ -99,6 +103,13 @@ Options parse_options(int argc, char **argv) {
             options.sentences = number();
         } else if (arg == "--rate") {
             options.rate = number();
+        } else if (arg == "--profile") {
+            const std::string name = value();
+            if (name == "classic") options.profile = VELORIN_PROFILE_CLASSIC;
+            else if (name == "fluent") options.profile = VELORIN_PROFILE_FLUENT;
+            else fail("unknown profile " + name + " (classic or fluent)");
+        } else if (arg == "--speed") {
+            options.speed = number();
         } else if (arg == "--loads") {
             options.loads = number();
         } else if (arg == "--cache-kb") {
@@ -310,6 +321,8 @@ Figures measure_engine(const Options &options, const std::vector<std::u16string>
     const VoiceFormat format = voice_format(voice);
     const EngineEntries engine = load_engine(options.library.empty() ? default_library_path() : options.library);
     if (options.cache_kb >= 0) engine.set_parameter(VELORIN_PARAM_UNIT_CACHE, options.cache_kb);
+    engine.set_parameter(VELORIN_PARAM_PROFILE, options.profile);
+    if (options.speed >= 0) engine.set_parameter(VELORIN_PARAM_SPEED, options.speed);
 
     if (!drop_from_page_cache(voice)) std::fprintf(g_errors, "velorin-bench: cannot drop %s from the page cache\n", voice.c_str());
     Clock::time_point start = Clock::now();
@@ -549,6 +562,8 @@ int main(int argc, char **argv) {
     std::fprintf(g_report, "velorin-bench on %s\n", machine_description().c_str());
     std::fprintf(g_report, "text: %s, %zu characters; %zu one-sentence requests of 5 to 25 words; rate %d (50 normal)\n",
                  options.text_file.c_str(), wide_text.size(), sentences.size(), options.rate);
+    std::fprintf(g_report, "engine: profile %s, SPEED %s\n", options.profile == VELORIN_PROFILE_FLUENT ? "fluent" : "classic",
+                 options.speed >= 0 ? std::to_string(options.speed).c_str() : "the profile's");
     if (options.espeak)
         std::fprintf(g_report, "espeak-ng %s, voice vi, %d Hz, synchronous to memory, buffer %d ms\n",
                      espeak_Info(nullptr), espeak_rate, options.espeak_buffer_ms ? options.espeak_buffer_ms : 60);

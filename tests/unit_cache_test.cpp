@@ -112,6 +112,193 @@ TEST_F(UnitCacheTest, KeptUnitsSoundAsFreshlyDecodedOnesAtEverySetting) {
     }
 }
 
+// A unit's audio after prosody, kept for the settings last used with it: spoken again with the
+// same settings, with others, through either way of shaping, and with limits that cut it, it
+// gives what shaping it afresh gives, trace lines and messages included.
+TEST_F(UnitCacheTest, KeptShapesSoundAsFreshlyShapedOnes) {
+    struct Call {
+        const char *name;
+        bool at_speed;  // synthesize_unit_at_speed with speed in millionths, or synthesize_unit at rate
+        int64_t speed;
+        int pitch, volume, limit;
+    };
+    constexpr int kRoom = 4 * kPcmBufferBytes + 4;
+    const std::vector<Call> calls = {
+        {"xin.0", false, 200, 100, 100, kRoom},       {"xin.0", false, 200, 100, 100, kRoom},
+        {"xin.0", false, 200, 100, 100, 3001},        {"xin.0", false, 200, 100, 100, kRoom},
+        {"cha`o.1", false, 150, 80, 250, kRoom},      {"cha`o.1", false, 150, 80, 250, kRoom},
+        {"cha`o.1", false, 150, 81, 250, kRoom},      {"cha`o.1", false, 150, 80, 250, kRoom},
+        {"xin.0", true, 2000000, 100, 100, kRoom},    {"xin.0", true, 2000000, 100, 100, kRoom},
+        {"xin.0", false, 200, 100, 100, kRoom},       {"xin.0", true, 3500000, 130, 60, kRoom},
+        {"xin.0", true, 3500000, 130, 60, 1000},      {"xin.0", true, 3500000, 130, 60, kRoom},
+        {"ba.n.2", true, 500000, 100, 100, kRoom},    {"ba.n.2", true, 500000, 100, 100, kRoom},
+        {"ba.n.2", true, 250000, 30, 400, kRoom},     {"ba.n.2", true, 250000, 30, 400, 20000},
+        {"ba.n.2", true, 250000, 30, 400, kRoom},     {"hai.3", true, 1000000, 100, 100, kRoom},
+        {"hai.3", true, 1000000, 100, 100, kRoom},    {"hai.3", true, 1000000, 100, 90, kRoom},
+        {"hai.3", true, 1000000, 100, 90, kRoom},     {"hai.3", false, 50, 100, 100, kRoom},
+        {"hai.3", false, 50, 100, 100, kRoom},        {"hai.3", false, 100, 100, 100, kRoom},
+        {"hai.3", true, 9000000, 500, 1000, kRoom},   {"hai.3", true, 4000000, 400, 400, kRoom},
+        {"xin.0", true, 3500000, 130, 60, kRoom},     {"ca'c.1", false, 200, 100, 100, kRoom},
+        {"ca'c.1", false, 200, 100, 100, kRoom},      {"xin.0", false, 200, 100, 100, kRoom},
+    };
+    auto speak = [](const Call &c) {
+        std::vector<unsigned char> dest(kRoom);
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        const int result = c.at_speed ? synthesize_unit_at_speed(c.name, dest.data(), c.limit, c.speed, c.pitch, c.volume)
+                                      : synthesize_unit(c.name, dest.data(), c.limit, static_cast<int>(c.speed), c.pitch,
+                                                        c.volume);
+        Spoken spoken{result, {}, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
+        if (result > 0) spoken.pcm.assign(dest.begin(), dest.begin() + result);
+        return spoken;
+    };
+    for (const TestVoiceOptions &options : {TestVoiceOptions{22050, 1}, TestVoiceOptions{16000, 2}}) {
+        SCOPED_TRACE(testing::Message() << options.sample_rate << " Hz, " << options.channels << " channels");
+        const std::string path = build_test_voice(dir, kSyllables, options, "voice" + std::to_string(options.channels));
+        set_unit_cache_budget(0);
+        ASSERT_EQ(voice_select(path.c_str()), 0);
+        std::vector<Spoken> fresh;
+        for (const Call &c : calls) fresh.push_back(speak(c));
+        voice_release_current();
+
+        const int unit_bytes = test_unit_frames(options.unit_ms, options) * 2 * options.channels;
+        for (const int64_t budget : {kDefaultUnitCacheBytes, int64_t{unit_bytes} * 5 / 2, int64_t{unit_bytes} * 9 / 2}) {
+            SCOPED_TRACE(testing::Message() << "budget " << budget);
+            set_unit_cache_budget(budget);
+            reset_unit_cache_counts();
+            ASSERT_EQ(voice_select(path.c_str()), 0);
+            for (size_t i = 0; i < calls.size(); i++) {
+                EXPECT_TRUE(speak(calls[i]) == fresh[i]) << calls[i].name << ", call " << i;
+                EXPECT_LE(use().bytes, budget);
+            }
+            // The counts are those of the decoded units looked up, one each call.
+            EXPECT_EQ(unit_cache_hits() + unit_cache_misses(), calls.size());
+            voice_release_current();
+        }
+    }
+}
+
+// Audio after prosody is kept beside the decoded units while there is room, never in their place.
+TEST_F(UnitCacheTest, ShapesAreKeptInTheRoomTheUnitsLeave) {
+    const std::string path = build_test_voice(dir, kSyllables);
+    ASSERT_EQ(voice_select(path.c_str()), 0);
+    set_diagnostics_enabled(false);
+    std::vector<unsigned char> dest(4 * kPcmBufferBytes);
+    ASSERT_GT(synthesize_unit("xin.0", dest.data(), kPcmBufferBytes, 100, 100, 100), 0);
+    const UnitCacheUse decoded_only = use();
+    ASSERT_EQ(decoded_only.units, 1);
+    // Normal rate, pitch and volume are a copy already: nothing more is kept.
+    ASSERT_GT(synthesize_unit("xin.0", dest.data(), kPcmBufferBytes, 100, 100, 100), 0);
+    EXPECT_EQ(use().bytes, decoded_only.bytes);
+    const int fast = synthesize_unit("xin.0", dest.data(), kPcmBufferBytes, 200, 100, 100);
+    ASSERT_GT(fast, 0);
+    EXPECT_GT(use().bytes, decoded_only.bytes + fast);
+    EXPECT_EQ(use().units, 1);
+    const int64_t with_shape = use().bytes;
+    // Other settings take the place of the first.
+    const int slow = synthesize_unit("xin.0", dest.data(), 4 * kPcmBufferBytes, 50, 100, 100);
+    ASSERT_GT(slow, fast);
+    EXPECT_EQ(use().bytes, with_shape - fast + slow);
+
+    EXPECT_EQ(unit_cache_hits(), 3u);
+
+    // With room for the decoded unit alone, the unit is kept and no shape.
+    set_unit_cache_budget(decoded_only.bytes + 100);
+    ASSERT_GT(synthesize_unit("xin.0", dest.data(), kPcmBufferBytes, 200, 100, 100), 0);
+    ASSERT_GT(synthesize_unit("xin.0", dest.data(), kPcmBufferBytes, 200, 100, 100), 0);
+    EXPECT_EQ(use().units, 1);
+    EXPECT_EQ(use().bytes, decoded_only.bytes);
+
+    // Room for two units and one shape: the unit spoken last takes the shape of the other, never
+    // the other unit (units of one length, shapes of one length).
+    voice_release_current();
+    set_unit_cache_budget(decoded_only.bytes + with_shape + 100);
+    ASSERT_EQ(voice_select(path.c_str()), 0);
+    reset_unit_cache_counts();
+    const struct {
+        const char *name;
+        int units;
+    } spoken[] = {{"xin.0", 1}, {"hai.1", 2}, {"xin.0", 2}};
+    for (const auto &unit : spoken) {
+        ASSERT_GT(synthesize_unit(unit.name, dest.data(), kPcmBufferBytes, 200, 100, 100), 0);
+        EXPECT_EQ(use().units, unit.units) << unit.name;
+        EXPECT_EQ(use().bytes, (unit.units - 1) * decoded_only.bytes + with_shape) << unit.name;
+    }
+    EXPECT_EQ(unit_cache_hits(), 1u);
+
+    // Another voice starts with nothing kept, shapes included.
+    TestVoiceOptions longer;
+    longer.unit_ms = 250;
+    ASSERT_EQ(voice_select(build_test_voice(dir, kSyllables, longer, "other.voice").c_str()), 0);
+    EXPECT_EQ(use().units, 0);
+    EXPECT_EQ(use().bytes, 0);
+    const int other = synthesize_unit("xin.0", dest.data(), kPcmBufferBytes, 200, 100, 100);
+    EXPECT_GT(other, fast);
+}
+
+// Requests spoken with the cache and without it, at settings that shape every unit in each way:
+// the same chunks, trace lines and messages, the second time through as the first.
+TEST_F(UnitCacheTest, SpeechIsTheSameWithAndWithoutTheCache) {
+    struct Case {
+        const char *what;
+        int host_rate, pitch, volume, profile, speed, request_rate;
+    };
+    const Case cases[] = {
+        {"classic, normal", 50, 100, 100, kProfileClassic, 100, 100},
+        {"classic, host rate 100", 100, 100, 100, kProfileClassic, 100, 100},
+        {"classic, host rate 75, pitch and volume", 75, 120, 70, kProfileClassic, 100, 100},
+        {"classic, slowest, low pitch", 25, 30, 100, kProfileClassic, 100, 100},
+        {"classic, request rate 150", 50, 100, 100, kProfileClassic, 100, 150},
+        {"fluent, SPEED 200", 50, 100, 100, kProfileFluent, 200, 100},
+        {"fluent, SPEED 400, host rate 100", 100, 100, 100, kProfileFluent, 400, 100},
+        {"fluent, SPEED 150, host rate 30, pitch 35, volume 300", 30, 35, 300, kProfileFluent, 150, 100},
+        {"fluent, SPEED 50", 50, 100, 100, kProfileFluent, 50, 100},
+    };
+    const std::string path = build_test_voice(dir, kSyllables);
+    const std::u16string text = u"Xin chào các bạn, xin chào các bạn hai. Hai bạn xin chào\ncác bạn xin chào.";
+    struct Heard {
+        std::vector<std::vector<unsigned char>> chunks;
+        std::string out, err;
+        bool operator==(const Heard &o) const { return chunks == o.chunks && out == o.out && err == o.err; }
+    };
+    auto set_up = [&](const Case &c, int64_t budget) {
+        ASSERT_EQ(voice_select(path.c_str()), 0);
+        settings_set_rate(c.host_rate);
+        synth_settings().pitch.store(c.pitch);
+        synth_settings().volume.store(c.volume);
+        set_engine_parameter(kParamProfile, c.profile);
+        set_engine_parameter(kParamSpeed, c.speed);
+        set_engine_parameter(kParamRequestRate, c.request_rate);
+        set_unit_cache_budget(budget);
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Heard heard[2][2];  // without and with the cache; first and second time
+        for (int cached = 0; cached < 2; cached++) {
+            set_up(c, cached ? kDefaultUnitCacheBytes : 0);
+            for (int round = 0; round < 2; round++) {
+                capture_start();
+                testing::internal::CaptureStdout();
+                testing::internal::CaptureStderr();
+                speak_text(text.c_str(), round);
+                const bool quiet = wait_until_quiet();
+                heard[cached][round].out = testing::internal::GetCapturedStdout();
+                heard[cached][round].err = testing::internal::GetCapturedStderr();
+                ASSERT_TRUE(quiet);
+                for (const CapturedChunk &chunk : captured_chunks()) heard[cached][round].chunks.push_back(chunk.data);
+                capture_stop();
+            }
+            EXPECT_TRUE(end_speech_test());
+        }
+        ASSERT_FALSE(heard[0][0].chunks.empty());
+        EXPECT_NE(heard[0][0].out.find("cst_find_word"), std::string::npos);
+        for (int round = 0; round < 2; round++) {
+            EXPECT_TRUE(heard[1][round] == heard[0][round]) << "round " << round;
+        }
+        EXPECT_TRUE(heard[0][1] == heard[0][0]);
+    }
+}
+
 TEST_F(UnitCacheTest, DecodedUnitGivesTheUnitBeforeProsody) {
     ASSERT_EQ(voice_select(build_test_voice(dir, kSyllables).c_str()), 0);
     set_diagnostics_enabled(false);

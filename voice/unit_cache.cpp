@@ -9,10 +9,20 @@
 
 namespace {
 
+// A unit's audio after prosody: the record, then the PCM, in one allocation.
+struct ShapeBlock {
+    ShapeKey key;
+    int64_t uncut_limit;
+    int bytes;
+
+    unsigned char *pcm() { return reinterpret_cast<unsigned char *>(this + 1); }
+};
+
 // One kept unit: the record, then its PCM, then its messages, in one allocation.
 struct CacheEntry {
     CacheEntry *newer;
     CacheEntry *older;
+    ShapeBlock *shape;  // nullptr: none kept
     int position;
     int pcm_bytes;
     int message_bytes;
@@ -29,6 +39,10 @@ size_t entry_block_bytes(int pcm_bytes, int message_bytes) {
 constexpr int64_t kAllocatorHeaderBytes = 16;
 int64_t entry_cost(int pcm_bytes, int message_bytes) {
     return static_cast<int64_t>(entry_block_bytes(pcm_bytes, message_bytes)) + kAllocatorHeaderBytes;
+}
+
+int64_t shape_cost(int bytes) {
+    return static_cast<int64_t>(sizeof(ShapeBlock)) + bytes + kAllocatorHeaderBytes;
 }
 
 std::atomic<int64_t> g_budget{kDefaultUnitCacheBytes};
@@ -61,19 +75,33 @@ void link_newest(UnitCache &cache, CacheEntry *entry) {
     cache.newest = entry;
 }
 
+void drop_shape(UnitCache &cache, CacheEntry *entry) {
+    if (!entry->shape) return;
+    cache.bytes -= shape_cost(entry->shape->bytes);
+    std::free(entry->shape);
+    entry->shape = nullptr;
+}
+
 void remove_oldest(UnitCache &cache) {
     CacheEntry *entry = cache.oldest;
     unlink_entry(cache, entry);
+    drop_shape(cache, entry);
     cache.by_position[entry->position] = nullptr;
     cache.units--;
     cache.bytes -= entry_cost(entry->pcm_bytes, entry->message_bytes);
     std::free(entry);
 }
 
-// Removes least recently used units until `wanted` more bytes fit the budget.
+// Removes least recently used units until `wanted` more bytes fit the budget; the least recently
+// used unit gives up its audio after prosody before it goes itself.
 void make_room(UnitCache &cache, int64_t wanted) {
     const int64_t budget = g_budget.load();
-    while (cache.oldest && cache.bytes + wanted > budget) remove_oldest(cache);
+    while (cache.oldest && cache.bytes + wanted > budget) {
+        if (cache.oldest->shape)
+            drop_shape(cache, cache.oldest);
+        else
+            remove_oldest(cache);
+    }
 }
 
 void describe(CacheEntry *entry, CachedUnit *unit) {
@@ -151,6 +179,7 @@ bool unit_cache_add(UnitCache *cache, int position, const unsigned char *pcm, in
     auto *entry = static_cast<CacheEntry *>(std::malloc(entry_block_bytes(pcm_bytes, message_bytes)));
     if (!entry) return false;
     entry->newer = entry->older = nullptr;
+    entry->shape = nullptr;
     entry->position = position;
     entry->pcm_bytes = pcm_bytes;
     entry->message_bytes = message_bytes;
@@ -162,6 +191,44 @@ bool unit_cache_add(UnitCache *cache, int position, const unsigned char *pcm, in
     cache->units++;
     cache->bytes += cost;
     describe(entry, unit);
+    return true;
+}
+
+bool operator==(const ShapeKey &a, const ShapeKey &b) {
+    return a.steps == b.steps && a.speed == b.speed && a.pitch == b.pitch && a.volume == b.volume &&
+           a.sample_rate == b.sample_rate && a.channels == b.channels;
+}
+
+bool unit_cache_find_shape(UnitCache *cache, int position, const ShapeKey &key, CachedShape *shape) {
+    if (!valid_position(cache, position) || !shape) return false;
+    const CacheEntry *entry = cache->by_position[position];
+    if (!entry || !entry->shape || !(entry->shape->key == key)) return false;
+    shape->pcm = entry->shape->pcm();
+    shape->bytes = entry->shape->bytes;
+    shape->uncut_limit = entry->shape->uncut_limit;
+    return true;
+}
+
+bool unit_cache_add_shape(UnitCache *cache, int position, const ShapeKey &key, const unsigned char *pcm, int bytes,
+                          int64_t uncut_limit) {
+    if (!valid_position(cache, position) || !pcm || bytes <= 0) return false;
+    CacheEntry *entry = cache->by_position[position];
+    if (!entry) return false;
+    drop_shape(*cache, entry);  // another key's: of no more use
+    const int64_t cost = shape_cost(bytes);
+    const int64_t budget = g_budget.load();
+    // Room is taken from the shapes of the units used least recently, never from a unit.
+    for (CacheEntry *older = cache->oldest; older && older != entry && cache->bytes + cost > budget; older = older->newer)
+        drop_shape(*cache, older);
+    if (cache->bytes + cost > budget) return false;
+    auto *shape = static_cast<ShapeBlock *>(std::malloc(sizeof(ShapeBlock) + static_cast<size_t>(bytes)));
+    if (!shape) return false;
+    shape->key = key;
+    shape->uncut_limit = uncut_limit;
+    shape->bytes = bytes;
+    std::memcpy(shape->pcm(), pcm, static_cast<size_t>(bytes));
+    entry->shape = shape;
+    cache->bytes += cost;
     return true;
 }
 

@@ -1,9 +1,14 @@
 // Decoded units of one voice kept for reuse: the PCM a unit decodes to, before prosody, and the
 // decoder's messages about it. Speech repeats a few hundred syllables most of the time, and
 // speaking a kept unit costs a copy where decoding it costs a few hundred microseconds.
+// Beside a kept unit's PCM the cache may hold its audio after prosody for one set of prosody
+// inputs (the last used): away from normal rate, pitch and volume, sonic costs more than decoding,
+// and the settings change rarely.
 //
-// The cache is bounded by bytes (the process-wide budget); the unit used least recently goes
-// first. It belongs to its voice: made empty with it, freed with it.
+// The cache is bounded by bytes (the process-wide budget), the audio after prosody included; the
+// unit used least recently goes first, after giving up its audio after prosody. That audio takes
+// room that is free or that the audio after prosody of units used less recently held: keeping it
+// never lets a unit go. The cache belongs to its voice: made empty with it, freed with it.
 //
 // Threads: only the synthesis thread uses a voice's cache (under the voice lock while it
 // renders), and the voice is freed with its cache only once it is no longer current, so the cache
@@ -38,14 +43,41 @@ bool unit_cache_find(UnitCache *cache, int position, CachedUnit *unit);
 bool unit_cache_holds(UnitCache *cache, int position);
 
 // Keeps a copy of the unit as the most recently used, first removing the units used least
-// recently until it fits. True, with the kept copy in *unit, when the unit is kept, now or from
-// before; false when it is larger than the budget.
+// recently (as unit_cache_trim does) until it fits. True, with the kept copy in *unit, when the
+// unit is kept, now or from before; false when it is larger than the budget.
 bool unit_cache_add(UnitCache *cache, int position, const unsigned char *pcm, int pcm_bytes, const char *messages,
                     int message_bytes, CachedUnit *unit);
-// Removes the units used least recently until the cache is within the budget.
+// What a unit's audio after prosody depends on besides the unit: equal keys, equal bytes.
+struct ShapeKey {
+    int steps;      // which processing shapes it (the caller's numbering)
+    int64_t speed;  // the rate or speed as that processing holds it
+    int pitch, volume;
+    int sample_rate, channels;
+};
+bool operator==(const ShapeKey &a, const ShapeKey &b);
+
+// A kept unit's audio after prosody. It is what any destination limit from uncut_limit up gives.
+struct CachedShape {
+    const unsigned char *pcm = nullptr;
+    int bytes = 0;
+    int64_t uncut_limit = 0;
+};
+
+// The audio after prosody kept with the unit at this position for this key, if any. Counts
+// nothing and reorders nothing: the unit's own find has just done both.
+bool unit_cache_find_shape(UnitCache *cache, int position, const ShapeKey &key, CachedShape *shape);
+// Keeps a copy of the kept unit's audio after prosody for this key, in place of any it had for
+// another key, when it fits the room the budget leaves once the units used less recently have
+// given up theirs. True when kept.
+bool unit_cache_add_shape(UnitCache *cache, int position, const ShapeKey &key, const unsigned char *pcm, int bytes,
+                          int64_t uncut_limit);
+
+// Removes the units used least recently (each first giving up its audio after prosody) until the
+// cache is within the budget.
 void unit_cache_trim(UnitCache *cache);
 
-// The bytes every cache may hold (entries and their bookkeeping); 0 keeps nothing. Any thread may
+// The bytes every cache may hold (entries, their audio after prosody and their bookkeeping); 0
+// keeps nothing. Any thread may
 // set it; a smaller budget takes effect at the cache's next find, add or trim.
 void set_unit_cache_budget(int64_t bytes);
 int64_t unit_cache_budget();

@@ -18,7 +18,20 @@ constexpr int kSonicMinSampleRate = 65;
 // 100 ms of silence outlasts everything sonic holds back (two periods of its lowest pitch).
 constexpr int kFlushSilenceDivisor = 10;
 
+// The output's length: only speed and rate change the duration.
+long expected_output_bytes(int count, float speed, float rate, int channels) {
+    const int input_frames = (count / channels) / 2;
+    return std::lround(input_frames / (static_cast<double>(speed) * rate)) * (2 * channels);
+}
+
 }  // namespace
+
+int64_t prosody_uncut_limit(int count, float speed, float rate, int channels) {
+    if (channels <= 0 || channels > kBlockSamples || !(speed > 0 && rate > 0)) return INT64_MAX;
+    // What was written stays below the expected length while sonic is read, a read at a time of at
+    // most a block; the limit is only ever compared with a read's end.
+    return expected_output_bytes(count < 0 ? 0 : count, speed, rate, channels) + int64_t{2} * kBlockSamples;
+}
 
 void apply_edge_fades_bytes(unsigned char *pcm, int count, int sample_rate, int channels) {
     if (!pcm || channels <= 0 || sample_rate <= 0 || count <= 0) return;
@@ -63,10 +76,10 @@ int apply_prosody(const unsigned char *pcm, int count, unsigned char *dest, int 
     const int block = kBlockSamples / channels;  // frames per block
     const int frame_bytes = 2 * channels;
     const int input_frames = (count / channels) / 2;
-    // Only speed and rate change the duration. sonic's flush misjudges what a changed pitch still
-    // holds back and cuts the tail, so the input is followed by silence that pushes every real
-    // sample through, and the output is cut at the length the input calls for.
-    const long expected_bytes = std::lround(input_frames / (static_cast<double>(speed) * rate)) * frame_bytes;
+    // sonic's flush misjudges what a changed pitch still holds back and cuts the tail, so the
+    // input is followed by silence that pushes every real sample through, and the output is cut
+    // at the length the input calls for.
+    const long expected_bytes = expected_output_bytes(count, speed, rate, channels);
     const long output_room = std::min<long>(expected_bytes, limit);
     int silence_frames = sample_rate / kFlushSilenceDivisor;
     short input[kBlockSamples];

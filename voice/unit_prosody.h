@@ -13,6 +13,11 @@
 int apply_prosody(const unsigned char *pcm, int count, unsigned char *dest, int limit, float speed, float pitch,
                   float rate, float volume, int chord_pitch, int quality, int sample_rate, int channels);
 
+// The smallest limit from which apply_prosody's output for count bytes at these speed and rate
+// factors and channel count no longer depends on the limit: the length the input calls for and
+// one read of sonic's more.
+int64_t prosody_uncut_limit(int count, float speed, float rate, int channels);
+
 // True when apply_prosody with these arguments (chord pitch on) would accept them and hand whole
 // frames back unchanged apart from the edge fades: every factor exactly 1.
 bool prosody_is_identity(float speed, float pitch, float rate, float volume, int sample_rate, int channels);

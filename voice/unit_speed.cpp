@@ -125,3 +125,11 @@ int speed_unit(const unsigned char *pcm, int count, unsigned char *dest, int lim
     apply_edge_fades_bytes(dest, written / 2, sample_rate, channels);
     return written;
 }
+
+int64_t speed_unit_uncut_limit(int count, double factor, int channels) {
+    if (!(factor > 0) || !std::isfinite(factor) || channels <= 0) return INT64_MAX;
+    if (factor <= 1.0) return prosody_uncut_limit(count, static_cast<float>(factor), 1.0f, channels);
+    const int frame_bytes = 2 * channels;
+    const int frames = std::clamp(count, 0, kScratchBytes) / frame_bytes;
+    return std::lround(frames / factor) * int64_t{frame_bytes};
+}

@@ -37,3 +37,6 @@ double speed_factor(int64_t ppm);
 // process-wide buffers.
 int speed_unit(const unsigned char *pcm, int count, unsigned char *dest, int limit, double factor, int sample_rate,
                int channels);
+// The smallest limit from which speed_unit's output for count bytes at this factor no longer
+// depends on the limit.
+int64_t speed_unit_uncut_limit(int count, double factor, int channels);

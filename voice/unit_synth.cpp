@@ -43,6 +43,34 @@ int chord_pitch_for(int pitch) {
     return std::clamp(pitch, kPitchPercentMin, kPitchPercentMax) >= kChordPitchPercentMin ? 1 : 0;
 }
 
+// The two ways a unit is shaped: SetRate's one sonic pass, and a speed in millionths.
+enum ShapeSteps { kShapedAtRate = 0, kShapedAtSpeed = 1 };
+
+// Everything the shaping reads besides the unit, held as the shaping holds it.
+ShapeKey shape_key(ShapeSteps steps, int64_t speed, int pitch, int volume, const VoiceDatabase &voice) {
+    return {steps, speed, std::clamp(pitch, kPitchPercentMin, kPitchPercentMax),
+            std::clamp(volume, kVolumePercentMin, kVolumePercentMax), voice.sample_rate, voice.channels};
+}
+
+// Copies the unit's audio after prosody to dest when its cache keeps it for this key and the
+// limit would have cut none of it; returns the bytes, or -1 when it must be made.
+int copy_kept_shape(const VoiceDatabase &voice, const DecodedUnit &unit, const ShapeKey &key, unsigned char *dest,
+                    int limit) {
+    CachedShape shape;
+    if (unit.kept_position < 0 || !dest || !unit_cache_find_shape(voice.cache, unit.kept_position, key, &shape) ||
+        limit < shape.uncut_limit)
+        return -1;
+    std::memcpy(dest, shape.pcm, static_cast<size_t>(shape.bytes));
+    return shape.bytes;
+}
+
+// Keeps the audio just made at dest with its unit, when the limit cut none of it.
+void keep_shape(const VoiceDatabase &voice, const DecodedUnit &unit, const ShapeKey &key, const unsigned char *dest,
+                int written, int limit, int64_t uncut_limit) {
+    if (unit.kept_position < 0 || !dest || written <= 0 || limit < uncut_limit) return;
+    unit_cache_add_shape(voice.cache, unit.kept_position, key, dest, written, uncut_limit);
+}
+
 }  // namespace
 
 int decoded_unit(const char *unit_name, DecodedUnit *unit) {
@@ -56,6 +84,7 @@ int decoded_unit(const char *unit_name, DecodedUnit *unit) {
         write_diagnostic(stderr, cached.messages, static_cast<size_t>(cached.message_bytes));
         unit->pcm = cached.pcm;
         unit->bytes = cached.pcm_bytes;
+        unit->kept_position = position;
         return cached.pcm_bytes;
     }
     const int size = voice_unit_audio_at(voice, position, g_unit_buffer, kUnitBufferBytes);
@@ -81,9 +110,12 @@ int decoded_unit(const char *unit_name, DecodedUnit *unit) {
     }
     unit->pcm = g_pcm_buffer;
     unit->bytes = decoded;
+    unit->kept_position = -1;
     if (unit_cache_add(voice->cache, position, g_pcm_buffer, decoded, messages.data(), static_cast<int>(messages.size()),
-                       &cached))
+                       &cached)) {
         unit->pcm = cached.pcm;
+        unit->kept_position = position;
+    }
     return decoded;
 }
 
@@ -106,9 +138,14 @@ int synthesize_unit(const char *unit_name, unsigned char *dest, int limit, int r
         apply_edge_fades_bytes(dest, decoded / 2, sample_rate, channels);
         return decoded;
     }
+    const ShapeKey key = shape_key(kShapedAtRate, std::clamp(rate, kRatePercentMin, kRatePercentMax), pitch, volume, *voice);
+    const int kept = copy_kept_shape(*voice, unit, key, dest, limit);
+    if (kept >= 0) return kept;
     // A unit recorded at another rate than the voice declares plays at the voice's rate.
-    return apply_prosody(unit.pcm, decoded, dest, limit, speed, pitch_factor, 1.0f, volume_factor, chord_pitch_for(pitch),
-                         0, sample_rate, channels);
+    const int written = apply_prosody(unit.pcm, decoded, dest, limit, speed, pitch_factor, 1.0f, volume_factor,
+                                      chord_pitch_for(pitch), 0, sample_rate, channels);
+    keep_shape(*voice, unit, key, dest, written, limit, prosody_uncut_limit(decoded, speed, 1.0f, channels));
+    return written;
 }
 
 int synthesize_unit_at_speed(const char *unit_name, unsigned char *dest, int limit, int64_t speed_ppm, int pitch,
@@ -117,15 +154,23 @@ int synthesize_unit_at_speed(const char *unit_name, unsigned char *dest, int lim
     if (!voice) return -1;
     const int sample_rate = voice->sample_rate;
     const int channels = voice->channels;
-    const double factor = speed_factor(std::clamp(speed_ppm, kSpeedPpmMin, kSpeedPpmMax));
+    const int64_t held_speed = std::clamp(speed_ppm, kSpeedPpmMin, kSpeedPpmMax);
+    const double factor = speed_factor(held_speed);
     const float pitch_factor = percent_factor(pitch, kPitchPercentMin, kPitchPercentMax);
     const float volume_factor = percent_factor(volume, kVolumePercentMin, kVolumePercentMax);
     DecodedUnit unit;
     const int decoded = decoded_unit(unit_name, &unit);
     if (decoded <= 0) return decoded;
-    if (factor <= 1.0)
-        return apply_prosody(unit.pcm, decoded, dest, limit, static_cast<float>(factor), pitch_factor, 1.0f,
-                             volume_factor, chord_pitch_for(pitch), 0, sample_rate, channels);
+    const ShapeKey key = shape_key(kShapedAtSpeed, held_speed, pitch, volume, *voice);
+    const int kept = copy_kept_shape(*voice, unit, key, dest, limit);
+    if (kept >= 0) return kept;
+    if (factor <= 1.0) {
+        const float speed = static_cast<float>(factor);
+        const int written = apply_prosody(unit.pcm, decoded, dest, limit, speed, pitch_factor, 1.0f, volume_factor,
+                                          chord_pitch_for(pitch), 0, sample_rate, channels);
+        keep_shape(*voice, unit, key, dest, written, limit, prosody_uncut_limit(decoded, speed, 1.0f, channels));
+        return written;
+    }
     // Pitch and volume leave the length as it is, so the unit is shaped first, in a buffer of its
     // decoded size, and sped up last, into the destination.
     const unsigned char *pcm = unit.pcm;
@@ -136,5 +181,7 @@ int synthesize_unit_at_speed(const char *unit_name, unsigned char *dest, int lim
         if (bytes <= 0) return bytes;
         pcm = g_shaped_buffer;
     }
-    return speed_unit(pcm, bytes, dest, limit, factor, sample_rate, channels);
+    const int written = speed_unit(pcm, bytes, dest, limit, factor, sample_rate, channels);
+    keep_shape(*voice, unit, key, dest, written, limit, speed_unit_uncut_limit(bytes, factor, channels));
+    return written;
 }

@@ -44,7 +44,7 @@ struct VoiceDatabase {
     // deleted, replaced or turned into a FIFO after loading is read as it was.
     bool has_audio_file;
     int audio_file;
-    UnitCache *cache;  // decoded units kept for reuse; nullptr keeps none
+    UnitCache *cache;  // decoded units (and their audio after prosody) kept for reuse; nullptr keeps none
     UnitEntry units[kVoiceMaxUnits];
 };
 
