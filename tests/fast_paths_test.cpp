@@ -53,7 +53,9 @@ TEST_F(FastPathsTest, LoaderFindsEveryUnitOfALargeVoice) {
         SCOPED_TRACE(unit.name);
         const int got = get_unit_audio(unit.name.c_str(), buffer, sizeof buffer);
         ASSERT_EQ(got, static_cast<int>(unit.bytes.size()));
-        if (!unit.bytes.empty()) EXPECT_EQ(std::memcmp(buffer, unit.bytes.data(), unit.bytes.size()), 0);
+        if (!unit.bytes.empty()) {
+            EXPECT_EQ(std::memcmp(buffer, unit.bytes.data(), unit.bytes.size()), 0);
+        }
     }
     testing::internal::GetCapturedStdout();
 }
@@ -108,7 +110,7 @@ TEST_F(FastPathsTest, KnownUnitNameAgreesWithTheTwoSteps) {
 // At rate, pitch and volume 100 the unit is decoded straight into the destination; the bytes are
 // those of the prosody step, at both sample rates and channel counts.
 TEST_F(FastPathsTest, NormalSettingsGiveTheProsodyStepsBytes) {
-    for (const TestVoiceOptions options : {TestVoiceOptions{22050, 1}, TestVoiceOptions{16000, 2}}) {
+    for (const TestVoiceOptions &options : {TestVoiceOptions{22050, 1}, TestVoiceOptions{16000, 2}}) {
         SCOPED_TRACE(options.sample_rate);
         const std::string path = build_test_voice(dir, {"xin"}, options, "v" + std::to_string(options.sample_rate));
         ASSERT_EQ(voice_select(path.c_str()), 0);
