@@ -1,9 +1,9 @@
 # Fake of NVDA's config, on configobj as NVDA's is: a ConfigManager over the base configuration
 # (nvda.ini) and the profiles (profiles/NAME.ini) in a configuration folder; reads go through the
-# active profiles newest first, then the spec's default, and are converted by the spec's
+# active profiles newest first, then the confspec's default, and are converted by the confspec's
 # validator; a write goes to the newest profile unless the value is already in force; save()
 # runs pre_configSave (drivers save their settings there) and writes the files; a profile switch
-# runs post_configProfileSwitch. The spec holds what the driver reads: the speech section with
+# runs post_configProfileSwitch. The confspec holds what the driver reads: the speech section with
 # its per-synthesizer part, and outputDevice in the section of this NVDA release.
 import copy
 import io
