@@ -27,7 +27,8 @@ int decoded_unit(const char *unit_name, DecodedUnit *unit);
 // Writes the unit's PCM (16-bit, the voice's rate and channels) at dest, never more than limit
 // bytes. The audio after prosody of a kept unit is kept with it, so that the unit spoken again at
 // the same settings costs a copy; the bytes, the trace lines and the counts of decoded units found
-// and not found are the same either way. rate, pitch and volume are percentages (100 normal), held to 50..200, 25..400 and 0..400.
+// and not found are the same either way. rate, pitch and volume are percentages (100 normal),
+// held to 50..200, 25..400 and 0..400.
 // Returns the bytes written, 0 when the unit gave no samples, or -1 when it cannot be fetched, is
 // not a usable Speex stream, or its channel count differs from the voice's. A unit recorded at
 // another sample rate plays at the voice's rate, as the voice declares. Runs on one thread at a
