@@ -205,12 +205,17 @@ TEST_F(SpeechTest, TerminateSynthWaitsForTheWorkerToEnd) {
 // From the callback TerminateSynth cannot wait for the worker it runs on; nothing after that
 // callback is delivered, and a TerminateSynth on a host thread then waits for the worker.
 TEST_F(SpeechTest, TerminateSynthFromTheCallbackThenFromAHostThread) {
+    std::atomic<bool> queued{false};
     std::atomic<bool> terminated{false};
+    // Both requests are queued before the worker can end: a SpeakText after that would start
+    // speech again, as it should.
     capture_start([&](const CapturedChunk &) {
+        while (!queued.load()) std::this_thread::yield();
         if (!terminated.exchange(true)) terminate_synth();
     });
     speak_text(u"a, b, c, d.", 1);
     speak_text(u"e", 2);
+    queued.store(true);
     while (!terminated.load()) std::this_thread::yield();
     terminate_synth();
     EXPECT_FALSE(worker_running());
